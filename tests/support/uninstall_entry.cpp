@@ -1,0 +1,103 @@
+#include "support/uninstall_entry.h"
+
+#include <windows.h>
+
+#include <set>
+#include <sstream>
+
+std::string UninstallEntryPath(const std::string& keyName)
+{
+    return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + keyName;
+}
+
+bool SetUninstallValue(const std::string& keyName, const char* valueName, const std::string& text)
+{
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str(), 0, nullptr, 0,
+                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    LONG status = RegSetValueExA(key, valueName, 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(text.c_str()),
+                                 static_cast<DWORD>(text.size() + 1));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+bool GetUninstallValue(const std::string& keyName, const char* valueName, std::string* text)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str(), 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return false;
+    char buffer[4096];
+    DWORD size = sizeof buffer - 1;
+    DWORD type = 0;
+    LONG status = RegQueryValueExA(key, valueName, nullptr, &type,
+                                   reinterpret_cast<BYTE*>(buffer), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        return false;
+    buffer[size] = 0;
+    *text = buffer;
+    return true;
+}
+
+bool UninstallEntryExists(const std::string& keyName)
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+void DeleteUninstallEntry(const std::string& keyName)
+{
+    if (keyName.empty())
+        return;
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str());
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str());
+}
+
+std::string WindowsDirectory()
+{
+    char directory[MAX_PATH + 1];
+    GetWindowsDirectoryA(directory, sizeof directory);
+    std::string text = directory;
+    if (text.empty() || text.back() != '\\')
+        text += '\\';
+    return text;
+}
+
+// One name a line, sorted.
+std::string ListTempCopies()
+{
+    std::set<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((WindowsDirectory() + "_detmp.*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do
+            names.insert(found.cFileName);
+        while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    std::string list;
+    for (const std::string& name : names)
+        list += name + "\n";
+    return list;
+}
+
+std::string FindNewTempCopies(const std::string& before)
+{
+    std::set<std::string> old;
+    std::istringstream lines(before);
+    for (std::string line; std::getline(lines, line);)
+        old.insert(line);
+    std::string added;
+    std::istringstream now(ListTempCopies());
+    for (std::string line; std::getline(now, line);)
+        if (!old.count(line))
+            added += line + "\n";
+    return added;
+}
