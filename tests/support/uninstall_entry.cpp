@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <set>
+#include <fstream>
 #include <sstream>
 
 std::string UninstallEntryPath(const std::string& keyName)
@@ -70,34 +70,21 @@ std::string WindowsDirectory()
     return text;
 }
 
-// One name a line, sorted.
-std::string ListTempCopies()
+std::vector<std::string> TempCopiesHolding(const std::string& content)
 {
-    std::set<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((WindowsDirectory() + "_detmp.*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do
-            names.insert(found.cFileName);
-        while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
-    std::string list;
-    for (const std::string& name : names)
-        list += name + "\n";
-    return list;
-}
-
-std::string FindNewTempCopies(const std::string& before)
-{
-    std::set<std::string> old;
-    std::istringstream lines(before);
-    for (std::string line; std::getline(lines, line);)
-        old.insert(line);
-    std::string added;
-    std::istringstream now(ListTempCopies());
-    for (std::string line; std::getline(now, line);)
-        if (!old.count(line))
-            added += line + "\n";
-    return added;
+    std::vector<std::string> found;
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((WindowsDirectory() + "_detmp.*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return found;
+    do {
+        std::string path = WindowsDirectory() + entry.cFileName;
+        std::ifstream file(path, std::ios::binary);
+        std::stringstream held;
+        held << file.rdbuf();
+        if (held.str() == content)
+            found.push_back(path);
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+    return found;
 }

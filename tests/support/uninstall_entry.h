@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // "Software\Microsoft\Windows\CurrentVersion\Uninstall\<keyName>".
 std::string UninstallEntryPath(const std::string& keyName);
@@ -19,7 +20,9 @@ bool UninstallEntryExists(const std::string& keyName);
 // Removes the entry with everything in it.
 void DeleteUninstallEntry(const std::string& keyName);
 
-// Names of the "_detmp.N" files in the Windows directory, for spotting copies a run leaves behind.
+// The Windows directory with a trailing backslash.
 std::string WindowsDirectory();
-std::string FindNewTempCopies(const std::string& before);
-std::string ListTempCopies();
+
+// Paths of the "_detmp.N" files in the Windows directory that hold exactly `content`, for spotting
+// copies of a log that a run left behind.
+std::vector<std::string> TempCopiesHolding(const std::string& content);
