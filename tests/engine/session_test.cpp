@@ -174,10 +174,12 @@ protected:
         ASSERT_NE(nullptr, writer);
         ASSERT_EQ(0, LogWriterSetString(writer, LOG_FIELD_APPLICATION, "Session Test App"));
         ASSERT_EQ(0, LogWriterSetString(writer, LOG_FIELD_UNINSTALL_KEY, keyName));
-        if (total >= 0)
+        if (total >= 0) {
             ASSERT_EQ(0, LogWriterSetNumber(writer, LOG_FIELD_RECORD_COUNT, total));
-        for (const LogWriterRecord& record : records)
+        }
+        for (const LogWriterRecord& record : records) {
             ASSERT_EQ(0, LogWriterAddRecord(writer, record));
+        }
         std::string error;
         ASSERT_EQ(0, LogWriterFinish(writer, &error)) << error;
         original_ = ReadFile(logPath_);
@@ -186,10 +188,12 @@ protected:
 
     void WriteEntry(const char* displayName, const char* uninstallString)
     {
-        if (displayName)
+        if (displayName) {
             ASSERT_TRUE(SetUninstallValue(key_, "DisplayName", displayName));
-        if (uninstallString)
+        }
+        if (uninstallString) {
             ASSERT_TRUE(SetUninstallValue(key_, "UninstallString", uninstallString));
+        }
     }
 
     UninstallSession* Create(const PhaseRow* table = kTestTable.rows)
@@ -203,8 +207,9 @@ protected:
 
     UninstallSession* CreateAndStart()
     {
-        if (Create())
+        if (Create()) {
             EXPECT_EQ(0, SessionStart(session_, 0));
+        }
         return session_;
     }
 

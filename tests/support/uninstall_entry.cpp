@@ -52,12 +52,25 @@ bool UninstallEntryExists(const std::string& keyName)
     return true;
 }
 
+static void DeleteKeyTree(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
+        char name[256];
+        std::vector<std::string> children;
+        for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
+            children.push_back(name);
+        RegCloseKey(key);
+        for (const std::string& child : children)
+            DeleteKeyTree(root, path + "\\" + child);
+    }
+    RegDeleteKeyA(root, path.c_str());
+}
+
 void DeleteUninstallEntry(const std::string& keyName)
 {
-    if (keyName.empty())
-        return;
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str());
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str());
+    if (!keyName.empty())
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName));
 }
 
 std::string WindowsDirectory()
