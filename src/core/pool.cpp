@@ -43,8 +43,21 @@ enum LinkSlot { LINK_LARGER = 0, LINK_SMALLER = 1, LINK_CHAIN = 2 };
 const LinkSlot LINK_PREVIOUS = LINK_SMALLER;
 const LinkSlot LINK_NEXT = LINK_CHAIN;
 
-// Descriptors live in pool 0 at byte-aligned addresses, hence packed.
+// With a few hundred distinct free sizes, a walk from the nearest of at most ten index entries
+// passes a dozen heads per request. Segments of user pools therefore also get a table of the heads
+// of the small sizes, with a bitmap of the sizes present, kept in the bookkeeping pool: it finds the
+// same best-fit head directly. Segments too small to profit go without, as do the allocator's own.
+const uint32_t kTableSizes = 512;  // payload sizes kMinPayload to kMinPayload + 511
+const uint32_t kTableWords = kTableSizes / 64;
+const uint32_t kSmallestTabledSegment = 2048;
+
+// Descriptors and tables live in pools at byte-aligned addresses, hence packed.
 #pragma pack(push, 1)
+struct SizeTable {
+    uint64_t present[kTableWords];
+    uint16_t head[kTableSizes];  // offsets fit 16 bits: a segment is at most 65280 bytes
+};
+
 struct IndexEntry {
     uint32_t size;
     uint32_t offset;  // 0 marks an unused entry; unused entries follow the used ones
@@ -58,6 +71,7 @@ struct SegmentDescriptor {
     uint8_t compacted;     // set by compaction, cleared by every free in the segment
     uint32_t largestFree;  // valid while compacted is set
     SegmentDescriptor* next;
+    SizeTable* sizes;  // null where the segment goes without
     uint8_t indexLength;
     IndexEntry index[1];  // indexLength entries, allocated with the descriptor
 };
@@ -80,7 +94,7 @@ bool g_reportsOn = true;
 const char kReportCaption[] = "Uninstall";
 const char kReportFormat[] = "Uninstall ran into an internal memory error (%d).";
 
-// ---- Segment geometry -------------------------------------------------------------------------
+// ---- Segment geometry ---------------------------------------------------------------------------
 
 uint32_t SegmentBytes(const SegmentDescriptor* segment)
 {
@@ -111,7 +125,7 @@ size_t DescriptorBytes(int indexLength)
     return offsetof(SegmentDescriptor, index) + size_t(indexLength) * sizeof(IndexEntry);
 }
 
-// ---- Block headers and links ------------------------------------------------------------------
+// ---- Block headers and links --------------------------------------------------------------------
 
 uint8_t StateAt(const SegmentDescriptor* s, uint32_t offset) { return s->base[offset]; }
 
@@ -155,6 +169,48 @@ bool IsSoundHeader(const SegmentDescriptor* s, uint32_t offset)
     return payload >= kMinPayload && offset + kHeaderSize + payload <= end;
 }
 
+// ---- Table of small sizes -----------------------------------------------------------------------
+
+bool IsTabled(const SizeTable* t, uint32_t size) { return t != nullptr && size - kMinPayload < kTableSizes; }
+
+void TableSetHead(SizeTable* t, uint32_t size, uint32_t offset)
+{
+    uint32_t bit = size - kMinPayload;
+    t->head[bit] = uint16_t(offset);
+    if (offset != 0) t->present[bit / 64] |= uint64_t(1) << (bit % 64);
+    else t->present[bit / 64] &= ~(uint64_t(1) << (bit % 64));
+}
+
+// The smallest tabled size of at least 'size' that has a head, or 0.
+uint32_t TableSizeAtOrAbove(const SizeTable* t, uint32_t size)
+{
+    uint32_t bit = size - kMinPayload;
+    uint32_t word = bit / 64;
+    uint64_t bits = t->present[word] & (~uint64_t(0) << (bit % 64));
+    while (bits == 0) {
+        if (++word == kTableWords) return 0;
+        bits = t->present[word];
+    }
+    return word * 64 + uint32_t(__builtin_ctzll(bits)) + kMinPayload;
+}
+
+// The largest tabled size below 'size' (which may lie beyond the table) that has a head, or 0.
+uint32_t TableSizeBelow(const SizeTable* t, uint32_t size)
+{
+    uint32_t limit = size - kMinPayload < kTableSizes ? size - kMinPayload : kTableSizes;
+    if (limit == 0) return 0;
+    uint32_t bit = limit - 1;
+    int word = int(bit / 64);
+    uint64_t bits = t->present[word] & (~uint64_t(0) >> (63 - bit % 64));
+    while (bits == 0) {
+        if (--word < 0) return 0;
+        bits = t->present[word];
+    }
+    return uint32_t(word) * 64 + 63 - uint32_t(__builtin_clzll(bits)) + kMinPayload;
+}
+
+uint32_t TableHead(const SizeTable* t, uint32_t size) { return t->head[size - kMinPayload]; }
+
 // ---- Size index ---------------------------------------------------------------------------------
 
 int IndexUsed(const SegmentDescriptor* s)
@@ -167,6 +223,7 @@ int IndexUsed(const SegmentDescriptor* s)
 void ClearIndex(SegmentDescriptor* s)
 {
     memset(s->index, 0, sizeof(IndexEntry) * s->indexLength);
+    if (s->sizes != nullptr) memset(s->sizes, 0, sizeof(SizeTable));
 }
 
 void IndexInsertAt(SegmentDescriptor* s, int position, int used, uint32_t size, uint32_t offset)
@@ -222,11 +279,24 @@ uint32_t IndexStart(const SegmentDescriptor* s, uint32_t size)
     return s->index[low].offset;
 }
 
-// ---- Size list ------------------------------------------------------------------------------------
+// ---- Size list ----------------------------------------------------------------------------------
+
+// The head to start a walk for 'size' from: through the table when the segment has one (the
+// nearest present size at or above, else below), otherwise through the index.
+uint32_t WalkStart(const SegmentDescriptor* s, uint32_t size)
+{
+    const SizeTable* t = s->sizes;
+    if (t != nullptr) {
+        uint32_t nearest = size - kMinPayload < kTableSizes ? TableSizeAtOrAbove(t, size) : 0;
+        if (nearest == 0) nearest = TableSizeBelow(t, size);
+        if (nearest != 0) return TableHead(t, nearest);
+    }
+    return IndexStart(s, size);
+}
 
 uint32_t BestFitHead(const SegmentDescriptor* s, uint32_t size)
 {
-    uint32_t head = IndexStart(s, size);
+    uint32_t head = WalkStart(s, size);
     if (head == 0) return 0;
     if (PayloadAt(s, head) >= size) {
         for (uint32_t smaller; (smaller = LinkAt(s, head, LINK_SMALLER)) != 0 && PayloadAt(s, smaller) >= size;)
@@ -256,7 +326,9 @@ void LinkNewHead(SegmentDescriptor* s, uint32_t block, uint32_t smaller, uint32_
     SetLink(s, block, LINK_CHAIN, 0);
     if (smaller != 0) SetLink(s, smaller, LINK_LARGER, block);
     if (larger != 0) SetLink(s, larger, LINK_SMALLER, block);
-    IndexNewHead(s, block, PayloadAt(s, block), smaller == 0);
+    uint32_t payload = PayloadAt(s, block);
+    if (IsTabled(s->sizes, payload)) TableSetHead(s->sizes, payload, block);
+    IndexNewHead(s, block, payload, smaller == 0);
 }
 
 // Files a free block under its size: into the chain of an existing head of that size, or as a new
@@ -264,7 +336,7 @@ void LinkNewHead(SegmentDescriptor* s, uint32_t block, uint32_t smaller, uint32_
 void InsertFree(SegmentDescriptor* s, uint32_t block, uint32_t payload)
 {
     SetHeader(s, block, kStateHead, payload);
-    uint32_t head = IndexStart(s, payload);
+    uint32_t head = WalkStart(s, payload);
     if (head == 0) {
         LinkNewHead(s, block, 0, 0);
         return;
@@ -298,6 +370,8 @@ uint32_t TakeBlock(SegmentDescriptor* s, uint32_t head)
     uint32_t larger = LinkAt(s, head, LINK_LARGER);
     if (smaller != 0) SetLink(s, smaller, LINK_LARGER, larger);
     if (larger != 0) SetLink(s, larger, LINK_SMALLER, smaller);
+    uint32_t payload = PayloadAt(s, head);
+    if (IsTabled(s->sizes, payload)) TableSetHead(s->sizes, payload, 0);
     IndexRemoveHead(s, head, smaller != 0 ? smaller : larger);
     return head;
 }
@@ -373,7 +447,7 @@ bool CompactSegment(SegmentDescriptor* s, bool* damaged)
     return merged;
 }
 
-// ---- Segments -------------------------------------------------------------------------------------
+// ---- Segments -----------------------------------------------------------------------------------
 
 HGLOBAL TakeGlobalMemory(UINT platformFlags, uint32_t bytes)
 {
@@ -395,7 +469,8 @@ void* AllocateInPool(MemoryPool pool, uint32_t size, int* code);
 int FreeInPool(MemoryPool pool, void* pointer);
 
 // Fills a descriptor for a freshly locked segment whose whole body is one free block.
-void InitSegment(SegmentDescriptor* s, HGLOBAL memory, uint8_t* base, uint32_t bytes, int indexLength)
+void InitSegment(SegmentDescriptor* s, HGLOBAL memory, uint8_t* base, uint32_t bytes, int indexLength,
+                 SizeTable* sizes)
 {
     s->sizeUnits = uint8_t(bytes / kSegmentUnit);
     s->usedBlocks = 0;
@@ -404,10 +479,20 @@ void InitSegment(SegmentDescriptor* s, HGLOBAL memory, uint8_t* base, uint32_t b
     s->compacted = 0;
     s->largestFree = 0;
     s->next = nullptr;
+    s->sizes = sizes;
     s->indexLength = uint8_t(indexLength);
     ClearIndex(s);
     base[0] = 0;
     InsertFree(s, 1, bytes - 1 - kHeaderSize);
+}
+
+// A segment that gets no table still works, only with longer walks.
+SizeTable* TakeSizeTable(const PoolEntry* entry, uint32_t segmentBytes)
+{
+    bool userPool = entry != &g_pools[kDescriptorPool] && entry != &g_pools[kBookkeepingPool];
+    if (!userPool || segmentBytes < kSmallestTabledSegment) return nullptr;
+    int code = POOL_OK;
+    return static_cast<SizeTable*>(AllocateInPool(kBookkeepingPool, sizeof(SizeTable), &code));
 }
 
 SegmentDescriptor* ObtainSegment(const PoolEntry* entry, size_t poolSize)
@@ -425,13 +510,14 @@ SegmentDescriptor* ObtainSegment(const PoolEntry* entry, size_t poolSize)
         return nullptr;
     }
     SegmentDescriptor* s = static_cast<SegmentDescriptor*>(place);
-    InitSegment(s, memory, base, bytes, indexLength);
+    InitSegment(s, memory, base, bytes, indexLength, TakeSizeTable(entry, bytes));
     return s;
 }
 
 void ReleaseSegment(SegmentDescriptor* s)
 {
     ReleaseGlobalMemory(s->memory);
+    if (s->sizes != nullptr) FreeInPool(kBookkeepingPool, s->sizes);
     FreeInPool(kDescriptorPool, s);
 }
 
@@ -460,7 +546,7 @@ void UnlinkSegment(PoolEntry* entry, SegmentDescriptor* segment)
     *link = segment->next;
 }
 
-// ---- Allocation and freeing inside a pool ---------------------------------------------------------
+// ---- Allocation and freeing inside a pool -------------------------------------------------------
 
 void* SearchPool(PoolEntry* entry, uint32_t size)
 {
@@ -541,7 +627,7 @@ int FreeInPool(MemoryPool pool, void* pointer)
     return POOL_OK;
 }
 
-// ---- First initialisation ---------------------------------------------------------------------------
+// ---- First initialisation -----------------------------------------------------------------------
 
 void ClearTable()
 {
@@ -569,7 +655,7 @@ bool CreateDescriptorPool()
         SegmentDescriptor descriptor;
         uint8_t bytes[offsetof(SegmentDescriptor, index) + indexLength * sizeof(IndexEntry)];
     } scratch;
-    InitSegment(&scratch.descriptor, memory, base, bytes, indexLength);
+    InitSegment(&scratch.descriptor, memory, base, bytes, indexLength, nullptr);
     void* place = AllocateInSegment(&scratch.descriptor, uint32_t(DescriptorBytes(indexLength)), false);
     memcpy(place, scratch.bytes, DescriptorBytes(indexLength));
     entry->first = static_cast<SegmentDescriptor*>(place);
@@ -602,7 +688,7 @@ bool InitialiseAllocator()
     return false;
 }
 
-// ---- Reports ----------------------------------------------------------------------------------------
+// ---- Reports ------------------------------------------------------------------------------------
 
 void ShowReport(int code)
 {
@@ -633,7 +719,7 @@ int CheckPoolInUse(MemoryPool pool)
 
 }  // namespace
 
-// ---- Interface ------------------------------------------------------------------------------------
+// ---- Interface ----------------------------------------------------------------------------------
 
 MemoryPool PoolCreate(size_t initialSize, unsigned long flags)
 {
