@@ -72,7 +72,9 @@ struct SegmentDescriptor {
     uint32_t largestFree;  // valid while compacted is set
     SegmentDescriptor* next;
     SizeTable* sizes;  // null where the segment goes without
+    uint32_t largestHead;  // the last head of the size list, 0 when nothing is free
     uint8_t indexLength;
+    uint8_t indexUsed;  // the used entries come first
     IndexEntry index[1];  // indexLength entries, allocated with the descriptor
 };
 #pragma pack(pop)
@@ -212,54 +214,62 @@ uint32_t TableSizeBelow(const SizeTable* t, uint32_t size)
 uint32_t TableHead(const SizeTable* t, uint32_t size) { return t->head[size - kMinPayload]; }
 
 // ---- Size index ---------------------------------------------------------------------------------
-
-int IndexUsed(const SegmentDescriptor* s)
-{
-    int used = 0;
-    while (used < s->indexLength && s->index[used].offset != 0) ++used;
-    return used;
-}
+// Entries are sorted by size and heads have distinct sizes, so a binary search by size finds a
+// head's entry if it has one.
 
 void ClearIndex(SegmentDescriptor* s)
 {
     memset(s->index, 0, sizeof(IndexEntry) * s->indexLength);
+    s->indexUsed = 0;
+    s->largestHead = 0;
     if (s->sizes != nullptr) memset(s->sizes, 0, sizeof(SizeTable));
 }
 
-void IndexInsertAt(SegmentDescriptor* s, int position, int used, uint32_t size, uint32_t offset)
+// The position of the first used entry whose size is at least 'size' (indexUsed if none).
+int IndexLowerBound(const SegmentDescriptor* s, uint32_t size)
 {
-    memmove(&s->index[position + 1], &s->index[position], sizeof(IndexEntry) * (used - position));
+    int low = 0;
+    int high = s->indexUsed;
+    while (low < high) {
+        int middle = (low + high) / 2;
+        if (s->index[middle].size < size) low = middle + 1;
+        else high = middle;
+    }
+    return low;
+}
+
+void SetIndexEntry(SegmentDescriptor* s, int position, uint32_t size, uint32_t offset)
+{
     s->index[position].size = size;
     s->index[position].offset = offset;
 }
 
 void IndexNewHead(SegmentDescriptor* s, uint32_t offset, uint32_t size, bool smallest)
 {
-    int used = IndexUsed(s);
+    int used = s->indexUsed;
     if (used < s->indexLength) {
-        int position = 0;
-        while (position < used && s->index[position].size < size) ++position;
-        IndexInsertAt(s, position, used, size, offset);
+        int position = IndexLowerBound(s, size);
+        memmove(&s->index[position + 1], &s->index[position], sizeof(IndexEntry) * (used - position));
+        SetIndexEntry(s, position, size, offset);
+        ++s->indexUsed;
     } else if (smallest) {
-        s->index[0].size = size;
-        s->index[0].offset = offset;
+        SetIndexEntry(s, 0, size, offset);
     }
 }
 
 // Drops a head that leaves the size list from the index. When that empties the index while other
 // heads remain, a neighbour takes entry 0, or the remaining heads could no longer be reached.
-void IndexRemoveHead(SegmentDescriptor* s, uint32_t offset, uint32_t neighbour)
+void IndexRemoveHead(SegmentDescriptor* s, uint32_t offset, uint32_t size, uint32_t neighbour)
 {
-    int used = IndexUsed(s);
-    int position = 0;
-    while (position < used && s->index[position].offset != offset) ++position;
-    if (position == used) return;
+    int used = s->indexUsed;
+    int position = IndexLowerBound(s, size);
+    if (position == used || s->index[position].offset != offset) return;
     memmove(&s->index[position], &s->index[position + 1], sizeof(IndexEntry) * (used - position - 1));
-    s->index[used - 1].size = 0;
-    s->index[used - 1].offset = 0;
-    if (used == 1 && neighbour != 0) {
-        s->index[0].size = PayloadAt(s, neighbour);
-        s->index[0].offset = neighbour;
+    SetIndexEntry(s, used - 1, 0, 0);
+    --s->indexUsed;
+    if (s->indexUsed == 0 && neighbour != 0) {
+        SetIndexEntry(s, 0, PayloadAt(s, neighbour), neighbour);
+        s->indexUsed = 1;
     }
 }
 
@@ -267,16 +277,10 @@ void IndexRemoveHead(SegmentDescriptor* s, uint32_t offset, uint32_t neighbour)
 // largest indexed size below it; 0 when the segment has no free block.
 uint32_t IndexStart(const SegmentDescriptor* s, uint32_t size)
 {
-    int low = 0;
-    int high = IndexUsed(s);
-    if (high == 0) return 0;
-    while (low < high) {
-        int middle = (low + high) / 2;
-        if (s->index[middle].size < size) low = middle + 1;
-        else high = middle;
-    }
-    if (low == IndexUsed(s)) --low;
-    return s->index[low].offset;
+    if (s->indexUsed == 0) return 0;
+    int position = IndexLowerBound(s, size);
+    if (position == s->indexUsed) --position;
+    return s->index[position].offset;
 }
 
 // ---- Size list ----------------------------------------------------------------------------------
@@ -326,6 +330,7 @@ void LinkNewHead(SegmentDescriptor* s, uint32_t block, uint32_t smaller, uint32_
     SetLink(s, block, LINK_CHAIN, 0);
     if (smaller != 0) SetLink(s, smaller, LINK_LARGER, block);
     if (larger != 0) SetLink(s, larger, LINK_SMALLER, block);
+    else s->largestHead = block;
     uint32_t payload = PayloadAt(s, block);
     if (IsTabled(s->sizes, payload)) TableSetHead(s->sizes, payload, block);
     IndexNewHead(s, block, payload, smaller == 0);
@@ -370,15 +375,18 @@ uint32_t TakeBlock(SegmentDescriptor* s, uint32_t head)
     uint32_t larger = LinkAt(s, head, LINK_LARGER);
     if (smaller != 0) SetLink(s, smaller, LINK_LARGER, larger);
     if (larger != 0) SetLink(s, larger, LINK_SMALLER, smaller);
+    else s->largestHead = smaller;
     uint32_t payload = PayloadAt(s, head);
     if (IsTabled(s->sizes, payload)) TableSetHead(s->sizes, payload, 0);
-    IndexRemoveHead(s, head, smaller != 0 ? smaller : larger);
+    IndexRemoveHead(s, head, payload, smaller != 0 ? smaller : larger);
     return head;
 }
 
 void* AllocateInSegment(SegmentDescriptor* s, uint32_t size, bool zeroFill)
 {
     if (s->compacted && s->largestFree < size) return nullptr;
+    // Cheaper than the walk, and most segments a request passes cannot serve it.
+    if (s->largestHead == 0 || PayloadAt(s, s->largestHead) < size) return nullptr;
     uint32_t head = BestFitHead(s, size);
     if (head == 0) return nullptr;
     uint32_t block = TakeBlock(s, head);
@@ -837,7 +845,7 @@ int PoolGetSegmentInfo(MemoryPool pool, int which, PoolSegmentInfo* info)
     *info = PoolSegmentInfo();
     info->size = SegmentBytes(s);
     info->indexLength = s->indexLength;
-    info->indexUsed = IndexUsed(s);
+    info->indexUsed = s->indexUsed;
     info->usedBlocks = s->usedBlocks;
     uint32_t end = SegmentBytes(s);
     for (uint32_t offset = 1; offset < end && IsSoundHeader(s, offset); offset += kHeaderSize + PayloadAt(s, offset)) {
