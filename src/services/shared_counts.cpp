@@ -53,7 +53,7 @@ int StoreCount(HKEY parent, const char* valueName, int32_t count, int keepAtZero
 
 }  // namespace
 
-int SharedCountInit(int pool, int platformClass)
+int SharedCountInit(MemoryPool pool, int platformClass)
 {
     SharedCountState* state = (SharedCountState*)PoolAlloc(pool, sizeof(SharedCountState));
     if (!state) return -1;
