@@ -132,7 +132,7 @@ TEST_F(RegistryActionsTest, RemoveKeysIgnoresEveryOtherMessageAndANullRecord)
 {
     MakeTool();
     std::string record = std::string(kMachineSigned) + ";" + Under("Tool");
-    for (int message : {PHASE_CREATE, PHASE_DESTROY, PHASE_END, 99}) {
+    for (int message : {int(PHASE_CREATE), int(PHASE_DESTROY), int(PHASE_END), 99}) {
         EXPECT_EQ(RunKeys(record.c_str(), message), 0);
     }
     EXPECT_TRUE(TestKeyExists(HKEY_LOCAL_MACHINE, Under("Tool")));
