@@ -72,7 +72,7 @@ struct SegmentDescriptor {
     uint32_t largestFree;  // valid while compacted is set
     SegmentDescriptor* next;
     SizeTable* sizes;  // null where the segment goes without
-    uint32_t largestHead;  // the last head of the size list, 0 when nothing is free
+    uint32_t largestHeadSize;  // payload of the size list's last head, 0 when nothing is free
     uint8_t indexLength;
     uint8_t indexUsed;  // the used entries come first
     IndexEntry index[1];  // indexLength entries, allocated with the descriptor
@@ -221,7 +221,7 @@ void ClearIndex(SegmentDescriptor* s)
 {
     memset(s->index, 0, sizeof(IndexEntry) * s->indexLength);
     s->indexUsed = 0;
-    s->largestHead = 0;
+    s->largestHeadSize = 0;
     if (s->sizes != nullptr) memset(s->sizes, 0, sizeof(SizeTable));
 }
 
@@ -329,9 +329,9 @@ void LinkNewHead(SegmentDescriptor* s, uint32_t block, uint32_t smaller, uint32_
     SetLink(s, block, LINK_SMALLER, smaller);
     SetLink(s, block, LINK_CHAIN, 0);
     if (smaller != 0) SetLink(s, smaller, LINK_LARGER, block);
-    if (larger != 0) SetLink(s, larger, LINK_SMALLER, block);
-    else s->largestHead = block;
     uint32_t payload = PayloadAt(s, block);
+    if (larger != 0) SetLink(s, larger, LINK_SMALLER, block);
+    else s->largestHeadSize = payload;
     if (IsTabled(s->sizes, payload)) TableSetHead(s->sizes, payload, block);
     IndexNewHead(s, block, payload, smaller == 0);
 }
@@ -375,18 +375,23 @@ uint32_t TakeBlock(SegmentDescriptor* s, uint32_t head)
     uint32_t larger = LinkAt(s, head, LINK_LARGER);
     if (smaller != 0) SetLink(s, smaller, LINK_LARGER, larger);
     if (larger != 0) SetLink(s, larger, LINK_SMALLER, smaller);
-    else s->largestHead = smaller;
+    else s->largestHeadSize = smaller != 0 ? PayloadAt(s, smaller) : 0;
     uint32_t payload = PayloadAt(s, head);
     if (IsTabled(s->sizes, payload)) TableSetHead(s->sizes, payload, 0);
     IndexRemoveHead(s, head, payload, smaller != 0 ? smaller : larger);
     return head;
 }
 
+// Most segments a request passes cannot serve it; this tells without touching their memory.
+inline bool MayServe(const SegmentDescriptor* s, uint32_t size)
+{
+    if (s->compacted && s->largestFree < size) return false;
+    return s->largestHeadSize >= size;
+}
+
 void* AllocateInSegment(SegmentDescriptor* s, uint32_t size, bool zeroFill)
 {
-    if (s->compacted && s->largestFree < size) return nullptr;
-    // Cheaper than the walk, and most segments a request passes cannot serve it.
-    if (s->largestHead == 0 || PayloadAt(s, s->largestHead) < size) return nullptr;
+    if (!MayServe(s, size)) return nullptr;
     uint32_t head = BestFitHead(s, size);
     if (head == 0) return nullptr;
     uint32_t block = TakeBlock(s, head);
@@ -560,7 +565,8 @@ void* SearchPool(PoolEntry* entry, uint32_t size)
 {
     bool zeroFill = (entry->flags & POOL_ZERO_FILL) != 0;
     for (SegmentDescriptor* s = entry->first; s != nullptr; s = s->next)
-        if (void* block = AllocateInSegment(s, size, zeroFill)) return block;
+        if (MayServe(s, size))
+            if (void* block = AllocateInSegment(s, size, zeroFill)) return block;
     return nullptr;
 }
 
