@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/registry_keys.h"
+
 std::string UninstallEntryPath(const std::string& keyName)
 {
     return "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + keyName;
@@ -12,65 +14,28 @@ std::string UninstallEntryPath(const std::string& keyName)
 
 bool SetUninstallValue(const std::string& keyName, const char* valueName, const std::string& text)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str(), 0, nullptr, 0,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return false;
-    LONG status = RegSetValueExA(key, valueName, 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(text.c_str()),
-                                 static_cast<DWORD>(text.size() + 1));
-    RegCloseKey(key);
-    return status == ERROR_SUCCESS;
+    return TestSetString(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName), valueName, text.c_str());
 }
 
 bool GetUninstallValue(const std::string& keyName, const char* valueName, std::string* text)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str(), 0, KEY_QUERY_VALUE,
-                      &key) != ERROR_SUCCESS)
-        return false;
-    char buffer[4096];
-    DWORD size = sizeof buffer - 1;
     DWORD type = 0;
-    LONG status = RegQueryValueExA(key, valueName, nullptr, &type,
-                                   reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS)
+    if (!TestGetValue(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName), valueName, &type, text))
         return false;
-    buffer[size] = 0;
-    *text = buffer;
+    while (!text->empty() && text->back() == 0)
+        text->pop_back();
     return true;
 }
 
 bool UninstallEntryExists(const std::string& keyName)
 {
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName).c_str(), 0, KEY_READ, &key) !=
-        ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
-
-static void DeleteKeyTree(HKEY root, const std::string& path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        char name[256];
-        std::vector<std::string> children;
-        for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
-            children.push_back(name);
-        RegCloseKey(key);
-        for (const std::string& child : children)
-            DeleteKeyTree(root, path + "\\" + child);
-    }
-    RegDeleteKeyA(root, path.c_str());
+    return TestKeyExists(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName));
 }
 
 void DeleteUninstallEntry(const std::string& keyName)
 {
     if (!keyName.empty())
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName));
+        TestDeleteTree(HKEY_LOCAL_MACHINE, UninstallEntryPath(keyName));
 }
 
 std::string WindowsDirectory()
@@ -92,12 +57,22 @@ std::vector<std::string> TempCopiesHolding(const std::string& content)
         return found;
     do {
         std::string path = WindowsDirectory() + entry.cFileName;
-        std::ifstream file(path, std::ios::binary);
-        std::stringstream held;
-        held << file.rdbuf();
-        if (held.str() == content)
+        if (ReadWholeFile(path) == content)
             found.push_back(path);
     } while (FindNextFileA(search, &entry));
     FindClose(search);
     return found;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+bool PathExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
