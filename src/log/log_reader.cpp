@@ -319,7 +319,6 @@ int CheckChains(InstallLog* log)
 // The checks of an open, in order; each failure leaves its own code.
 int Validate(InstallLog* log)
 {
-    SetError(LOG_ERR_NOT_FOUND);
     if (!FileExists(log->path))
         return LOG_ERR_NOT_FOUND;
     if ((log->file = FileOpen(log->path, FILE_OPEN_READ)) == INVALID_HANDLE_VALUE)
