@@ -10,14 +10,7 @@
 #include "log/log_reader.h"
 #include "log_test_support.h"
 
-using logtest::Bytes;
-using logtest::BlockAt;
-using logtest::LayoutOf;
-using logtest::LogLayout;
-using logtest::PutBlock;
-using logtest::ReadBytes;
-using logtest::TempPath;
-using logtest::WriteBytes;
+using namespace logtest;
 
 namespace {
 
@@ -26,40 +19,12 @@ const int MUTANT_COUNT = 24000;
 // No valid chain in these small logs comes near this; a reader still going is not going to stop.
 const int READ_LIMIT = 100000;
 
-class Random {
-public:
-    explicit Random(uint32_t seed) : state(seed) {}
-    uint32_t Next()
-    {
-        state ^= state << 13;
-        state ^= state >> 17;
-        state ^= state << 5;
-        return state;
-    }
-    uint32_t Below(uint32_t limit) { return limit ? Next() % limit : 0; }
-
-private:
-    uint32_t state;
-};
-
 struct Base {
     Bytes image;
     LogLayout layout;
     std::vector<uint32_t> blocks;   // every block's offset
     std::vector<uint32_t> records;  // every record's offset
 };
-
-LogWriterRecord MakeRecord(const std::string& kind, uint32_t flags, const std::string& text, uint32_t number,
-                           const std::vector<std::string>& list)
-{
-    LogWriterRecord record;
-    record.kind = kind;
-    record.flags = flags;
-    record.string = text;
-    record.number = number;
-    record.list = list;
-    return record;
-}
 
 Base MakeBase(const std::string& path, const std::vector<LogWriterRecord>& records)
 {
@@ -74,7 +39,7 @@ Base MakeBase(const std::string& path, const std::vector<LogWriterRecord>& recor
     base.image = ReadBytes(path);
     base.layout = LayoutOf(base.image);
     base.blocks = {base.layout.header, base.layout.strings, base.layout.directory};
-    for (const logtest::KindLayout& kind : base.layout.kinds)
+    for (const KindLayout& kind : base.layout.kinds)
         for (uint32_t record : kind.records)
             base.records.push_back(record);
     base.blocks.insert(base.blocks.end(), base.records.begin(), base.records.end());
@@ -122,20 +87,6 @@ uint16_t PickLength(Random& random, uint16_t length)
     return choices[random.Below(sizeof choices / sizeof choices[0])];
 }
 
-void SetLink(Bytes& image, uint32_t record, uint32_t link)
-{
-    Bytes content = BlockAt(image, record);
-    LogStoreU32(content.data(), link);
-    PutBlock(image, record, content);
-}
-
-void SetDirectoryField(Bytes& image, const LogLayout& layout, size_t kind, uint32_t at, uint32_t value)
-{
-    Bytes directory = BlockAt(image, layout.directory);
-    LogStoreU32(&directory[layout.kinds[kind].entryOffset + 2 + layout.kinds[kind].name.size() + at], value);
-    PutBlock(image, layout.directory, directory);
-}
-
 // One structural or random change of a valid log.
 Bytes Mutate(const Base& base, Random& random)
 {
@@ -165,19 +116,17 @@ Bytes Mutate(const Base& base, Random& random)
         break;
     }
     case 4: {  // the header's block offsets
-        Bytes header = BlockAt(image, layout.header);
         uint32_t at = random.Below(2) ? LOG_HEADER_STRINGS_OFFSET : LOG_HEADER_DIRECTORY_OFFSET;
-        LogStoreU32(&header[at], PickOffsetValue(random, base, LogLoadU32(&header[at])));
-        PutBlock(image, layout.header, header);
+        SetHeaderField(image, layout, at, PickOffsetValue(random, base, LogLoadU32(&BlockAt(image, layout.header)[at])));
         break;
     }
     case 5:  // a kind's first-record offset or record count
         if (!layout.kinds.empty()) {
             size_t kind = random.Below((uint32_t)layout.kinds.size());
             if (random.Below(2))
-                SetDirectoryField(image, layout, kind, 4, PickOffsetValue(random, base, layout.kinds[kind].first));
+                SetDirectoryField(image, layout, kind, KIND_ENTRY_FIRST, PickOffsetValue(random, base, layout.kinds[kind].first));
             else
-                SetDirectoryField(image, layout, kind, 0,
+                SetDirectoryField(image, layout, kind, KIND_ENTRY_COUNT,
                                   random.Below(2) ? layout.kinds[kind].count + random.Below(3) - 1 : random.Next());
         }
         break;

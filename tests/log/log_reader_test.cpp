@@ -12,28 +12,9 @@
 #include "log/log_reader.h"
 #include "log_test_support.h"
 
-using logtest::Bytes;
-using logtest::BlockAt;
-using logtest::LayoutOf;
-using logtest::LogLayout;
-using logtest::PutBlock;
-using logtest::ReadBytes;
-using logtest::TempPath;
-using logtest::WriteBytes;
+using namespace logtest;
 
 namespace {
-
-LogWriterRecord Record(const std::string& kind, uint32_t flags, const std::string& text = "", uint32_t number = 0,
-                       std::vector<std::string> list = {})
-{
-    LogWriterRecord record;
-    record.kind = kind;
-    record.flags = flags;
-    record.string = text;
-    record.number = number;
-    record.list = list;
-    return record;
-}
 
 const uint32_t ALL_PARTS = RECORD_HAS_STRING | RECORD_HAS_NUMBER | RECORD_HAS_LIST;
 
@@ -100,9 +81,9 @@ protected:
     std::string Standard(const std::string& name)
     {
         return Write(name,
-                     {Record("CF", ALL_PARTS, "C:\\App\\a.exe", 1, {"x", "y"}), Record("CSF", RECORD_HAS_STRING, "s1"),
-                      Record("CF", RECORD_HAS_STRING, "C:\\App\\b.dll"), Record("CF", 0),
-                      Record("CDR", RECORD_HAS_LIST, "", 0, {})},
+                     {MakeRecord("CF", ALL_PARTS, "C:\\App\\a.exe", 1, {"x", "y"}), MakeRecord("CSF", RECORD_HAS_STRING, "s1"),
+                      MakeRecord("CF", RECORD_HAS_STRING, "C:\\App\\b.dll"), MakeRecord("CF", 0),
+                      MakeRecord("CDR", RECORD_HAS_LIST, "", 0, {})},
                      [](LogWriter* writer) {
                          LogWriterSetString(writer, 1, "Application");
                          LogWriterSetString(writer, 2, "1.0");
@@ -185,7 +166,7 @@ TEST_F(LogReaderTest, HeaderFieldsComeBackByIdWithNineBeforeEightInTheFile)
 
 TEST_F(LogReaderTest, EmptyStringsEverywhere)
 {
-    Open(Write("empty.log", {Record("CF", RECORD_HAS_STRING | RECORD_HAS_LIST, "", 0, {"", ""})}));
+    Open(Write("empty.log", {MakeRecord("CF", RECORD_HAS_STRING | RECORD_HAS_LIST, "", 0, {"", ""})}));
     for (int id : {1, 2, 3, 4, 8, 9, 11}) {
         char buffer[LOG_FIELD_BUFFER_SIZE] = "junk";
         EXPECT_EQ(LogGetField(log, id, buffer), 0);
@@ -201,7 +182,7 @@ TEST_F(LogReaderTest, EmptyStringsEverywhere)
 TEST_F(LogReaderTest, LongestHeaderAndRecordStringsFitTheCallersBuffers)
 {
     std::string header(263, 'h'), text(299, 'r');
-    Open(Write("longest.log", {Record("CF", RECORD_HAS_STRING, text)},
+    Open(Write("longest.log", {MakeRecord("CF", RECORD_HAS_STRING, text)},
                [&](LogWriter* writer) { LogWriterSetString(writer, 11, header); }));
     char buffer[LOG_FIELD_BUFFER_SIZE];
     EXPECT_EQ(LogGetField(log, 11, buffer), 263);
@@ -288,7 +269,7 @@ TEST_F(LogReaderTest, KindsInterleavedInTheFileAreReadWithoutLoadingItWhole)
 {
     std::vector<LogWriterRecord> records;
     for (int i = 0; i < 3000; ++i)
-        records.push_back(Record(LOG_UNINSTALL_KINDS[i % 10], RECORD_HAS_NUMBER, "", (uint32_t)i));
+        records.push_back(MakeRecord(LOG_UNINSTALL_KINDS[i % 10], RECORD_HAS_NUMBER, "", (uint32_t)i));
     Open(Write("interleaved.log", records));
     for (int k = 0; k < 10; ++k) {
         LogSelectKind(log, LOG_UNINSTALL_KINDS[k]);
@@ -351,14 +332,14 @@ TEST_F(LogReaderTest, BytesAbove7FCountNegativeInTheChecksum)
 {
     LogWriterOptions options;
     options.notice = std::string(40, '\xE9');
-    Open(Write("signed.log", {Record("CF", RECORD_HAS_STRING, "\xFF\x80\xC0")}, nullptr, options));
+    Open(Write("signed.log", {MakeRecord("CF", RECORD_HAS_STRING, "\xFF\x80\xC0")}, nullptr, options));
     LogSelectKind(log, "CF");
     EXPECT_EQ(Read(log, READ_FIRST).text, "\xFF\x80\xC0");
 }
 
 TEST_F(LogReaderTest, ADirectoryNamingAKindTwiceIsRefused)
 {
-    std::string path = Write("twice.log", {Record("AB", 0), Record("AC", 0)});
+    std::string path = Write("twice.log", {MakeRecord("AB", 0), MakeRecord("AC", 0)});
     ExpectRefused(Altered(path, "twice_altered.log",
                           [](Bytes& image, const LogLayout& layout) {
                               Bytes directory = BlockAt(image, layout.directory);
@@ -394,34 +375,11 @@ void SetRecordLength(Bytes& image, uint32_t offset, uint16_t length)
     LogStoreU16(&image[offset], length);
 }
 
-void SetLink(Bytes& image, uint32_t record, uint32_t link)
-{
-    Bytes content = BlockAt(image, record);
-    LogStoreU32(content.data(), link);
-    PutBlock(image, record, content);
-}
-
-void SetDirectoryU32(Bytes& image, const LogLayout& layout, size_t kind, uint32_t at, uint32_t value)
-{
-    Bytes directory = BlockAt(image, layout.directory);
-    uint32_t entry = layout.kinds[kind].entryOffset;
-    LogStoreU32(&directory[entry + 2 + layout.kinds[kind].name.size() + at], value);
-    PutBlock(image, layout.directory, directory);
-}
-
-void SetHeaderU32(Bytes& image, const LogLayout& layout, uint32_t at, uint32_t value)
-{
-    Bytes header = BlockAt(image, layout.header);
-    LogStoreU32(&header[at], value);
-    PutBlock(image, layout.header, header);
-}
-
 TEST_F(LogReaderTest, HostileStructuresAreRefusedAtOpen)
 {
-    std::string path = Write("hostile.log", {Record("CF", RECORD_HAS_STRING | RECORD_HAS_LIST, "abc", 0, {"l1"}),
-                                             Record("CF", RECORD_HAS_STRING, "def"), Record("CF", RECORD_HAS_NUMBER, "", 9),
-                                             Record("CSF", RECORD_HAS_STRING, "ghi")});
-    const uint32_t COUNT = 0, FIRST = 4;
+    std::string path = Write("hostile.log", {MakeRecord("CF", RECORD_HAS_STRING | RECORD_HAS_LIST, "abc", 0, {"l1"}),
+                                             MakeRecord("CF", RECORD_HAS_STRING, "def"), MakeRecord("CF", RECORD_HAS_NUMBER, "", 9),
+                                             MakeRecord("CSF", RECORD_HAS_STRING, "ghi")});
     Hostile cases[] = {
         {"record length word above 4096", [](Bytes& i, const LogLayout& l) { SetRecordLength(i, l.kinds[0].records[1], 4097); }},
         {"record length word with its top bit set", [](Bytes& i, const LogLayout& l) { SetRecordLength(i, l.kinds[0].records[1], 0x8009); }},
@@ -445,19 +403,19 @@ TEST_F(LogReaderTest, HostileStructuresAreRefusedAtOpen)
              LogStoreU16(&content[6], RECORD_HAS_STRING | RECORD_HAS_NUMBER);
              PutBlock(i, l.kinds[1].records[0], content);
          }},
-        {"first record beyond the end", [](Bytes& i, const LogLayout& l) { SetDirectoryU32(i, l, 0, FIRST, (uint32_t)i.size() + 100); }},
-        {"first record in the last byte", [](Bytes& i, const LogLayout& l) { SetDirectoryU32(i, l, 0, FIRST, (uint32_t)i.size() - 1); }},
-        {"first record at 0xFFFFFFFF", [](Bytes& i, const LogLayout& l) { SetDirectoryU32(i, l, 0, FIRST, 0xFFFFFFFF); }},
+        {"first record beyond the end", [](Bytes& i, const LogLayout& l) { SetDirectoryField(i, l, 0, KIND_ENTRY_FIRST, (uint32_t)i.size() + 100); }},
+        {"first record in the last byte", [](Bytes& i, const LogLayout& l) { SetDirectoryField(i, l, 0, KIND_ENTRY_FIRST, (uint32_t)i.size() - 1); }},
+        {"first record at 0xFFFFFFFF", [](Bytes& i, const LogLayout& l) { SetDirectoryField(i, l, 0, KIND_ENTRY_FIRST, 0xFFFFFFFF); }},
         {"link beyond the end", [](Bytes& i, const LogLayout& l) { SetLink(i, l.kinds[0].records[0], (uint32_t)i.size()); }},
         {"link into the fixed header", [](Bytes& i, const LogLayout& l) { SetLink(i, l.kinds[0].records[0], 3); }},
         {"chain looping onto itself", [](Bytes& i, const LogLayout& l) { SetLink(i, l.kinds[0].records[2], l.kinds[0].records[2]); }},
         {"chain looping back to its start", [](Bytes& i, const LogLayout& l) { SetLink(i, l.kinds[0].records[2], l.kinds[0].records[0]); }},
-        {"chain longer than its count", [](Bytes& i, const LogLayout& l) { SetDirectoryU32(i, l, 0, COUNT, 2); }},
-        {"chain shorter than its count", [](Bytes& i, const LogLayout& l) { SetDirectoryU32(i, l, 0, COUNT, 4); }},
-        {"count beyond what the file can hold", [](Bytes& i, const LogLayout& l) { SetDirectoryU32(i, l, 0, COUNT, 0xFFFFFFFF); }},
+        {"chain longer than its count", [](Bytes& i, const LogLayout& l) { SetDirectoryField(i, l, 0, KIND_ENTRY_COUNT, 2); }},
+        {"chain shorter than its count", [](Bytes& i, const LogLayout& l) { SetDirectoryField(i, l, 0, KIND_ENTRY_COUNT, 4); }},
+        {"count beyond what the file can hold", [](Bytes& i, const LogLayout& l) { SetDirectoryField(i, l, 0, KIND_ENTRY_COUNT, 0xFFFFFFFF); }},
         {"chain running into another kind's chain", [](Bytes& i, const LogLayout& l) { SetLink(i, l.kinds[1].records[0], l.kinds[0].records[1]); }},
-        {"strings block beyond the end", [](Bytes& i, const LogLayout& l) { SetHeaderU32(i, l, LOG_HEADER_STRINGS_OFFSET, (uint32_t)i.size() + 1); }},
-        {"directory beyond the end", [](Bytes& i, const LogLayout& l) { SetHeaderU32(i, l, LOG_HEADER_DIRECTORY_OFFSET, 0x7FFFFFFF); }},
+        {"strings block beyond the end", [](Bytes& i, const LogLayout& l) { SetHeaderField(i, l, LOG_HEADER_STRINGS_OFFSET, (uint32_t)i.size() + 1); }},
+        {"directory beyond the end", [](Bytes& i, const LogLayout& l) { SetHeaderField(i, l, LOG_HEADER_DIRECTORY_OFFSET, 0x7FFFFFFF); }},
         {"strings block length above 4096", [](Bytes& i, const LogLayout& l) { SetRecordLength(i, l.strings, 0xFFFF); }},
         {"strings block missing a string", [](Bytes& i, const LogLayout& l) { SetRecordLength(i, l.strings, 12); }},
         {"directory entry cut short", [](Bytes& i, const LogLayout& l) { SetRecordLength(i, l.directory, 20); }},
@@ -481,16 +439,16 @@ TEST_F(LogReaderTest, OverlongNamesAndStringsAreRefused)
 {
     LogWriterOptions lax;
     lax.strict = false;
-    ExpectRefused(Write("kind255.log", {Record(std::string(255, 'K'), 0)}, nullptr, lax), LOG_ERR_BAD_BLOCK);
+    ExpectRefused(Write("kind255.log", {MakeRecord(std::string(255, 'K'), 0)}, nullptr, lax), LOG_ERR_BAD_BLOCK);
     ExpectRefused(Write("header264.log", {}, [](LogWriter* w) { LogWriterSetString(w, 9, std::string(264, 'c')); }, lax),
                   LOG_ERR_BAD_BLOCK);
-    ExpectRefused(Write("record300.log", {Record("CF", RECORD_HAS_STRING, std::string(300, 's'))}, nullptr, lax),
+    ExpectRefused(Write("record300.log", {MakeRecord("CF", RECORD_HAS_STRING, std::string(300, 's'))}, nullptr, lax),
                   LOG_ERR_BAD_BLOCK);
-    ExpectRefused(Write("block4097.log", {Record("CF", RECORD_HAS_LIST, "", 0, {std::string(4085, 'l')})}, nullptr, lax),
+    ExpectRefused(Write("block4097.log", {MakeRecord("CF", RECORD_HAS_LIST, "", 0, {std::string(4085, 'l')})}, nullptr, lax),
                   LOG_ERR_BAD_BLOCK);
-    ExpectRefused(Write("nul.log", {Record(std::string("C\0F", 3), 0)}, nullptr, lax), LOG_ERR_BAD_BLOCK);
+    ExpectRefused(Write("nul.log", {MakeRecord(std::string("C\0F", 3), 0)}, nullptr, lax), LOG_ERR_BAD_BLOCK);
 
-    Open(Write("kind254.log", {Record(std::string(254, 'K'), RECORD_HAS_LIST, "", 0, {std::string(4084, 'l')})}));
+    Open(Write("kind254.log", {MakeRecord(std::string(254, 'K'), RECORD_HAS_LIST, "", 0, {std::string(4084, 'l')})}));
     LogSelectKind(log, std::string(254, 'K').c_str());
     Delivered got = Read(log, READ_FIRST);
     EXPECT_EQ(got.result, 0) << "a 254-character kind and a 4096-byte block are fine";

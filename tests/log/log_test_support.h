@@ -111,6 +111,61 @@ inline LogLayout LayoutOf(const Bytes& image)
     return layout;
 }
 
+// A record for the writer.
+inline LogWriterRecord MakeRecord(const std::string& kind, uint32_t flags, const std::string& text = "",
+                                  uint32_t number = 0, const std::vector<std::string>& list = {})
+{
+    LogWriterRecord record;
+    record.kind = kind;
+    record.flags = flags;
+    record.string = text;
+    record.number = number;
+    record.list = list;
+    return record;
+}
+
+// Deterministic numbers for generated logs and mutants.
+class Random {
+public:
+    explicit Random(uint32_t seed) : state(seed ? seed : 1) {}
+    uint32_t Next()
+    {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        return state;
+    }
+    uint32_t Below(uint32_t limit) { return limit ? Next() % limit : 0; }
+
+private:
+    uint32_t state;
+};
+
+// Alterations of a valid log image; the checksum is left to the caller.
+inline void SetLink(Bytes& image, uint32_t record, uint32_t link)
+{
+    Bytes content = BlockAt(image, record);
+    LogStoreU32(content.data(), link);
+    PutBlock(image, record, content);
+}
+
+const uint32_t KIND_ENTRY_COUNT = 0;  // offsets of a directory entry's fields after its name
+const uint32_t KIND_ENTRY_FIRST = 4;
+
+inline void SetDirectoryField(Bytes& image, const LogLayout& layout, size_t kind, uint32_t at, uint32_t value)
+{
+    Bytes directory = BlockAt(image, layout.directory);
+    LogStoreU32(&directory[layout.kinds[kind].entryOffset + 2 + layout.kinds[kind].name.size() + at], value);
+    PutBlock(image, layout.directory, directory);
+}
+
+inline void SetHeaderField(Bytes& image, const LogLayout& layout, uint32_t at, uint32_t value)
+{
+    Bytes header = BlockAt(image, layout.header);
+    LogStoreU32(&header[at], value);
+    PutBlock(image, layout.header, header);
+}
+
 // Runs a program of the build next to this test and collects what it prints.
 inline int RunBuiltProgram(const std::string& program, const std::string& arguments, std::string* output)
 {

@@ -16,11 +16,7 @@
 #include "log_description.h"
 #include "log_test_support.h"
 
-using logtest::Bytes;
-using logtest::ReadBytes;
-using logtest::RunBuiltProgram;
-using logtest::TempPath;
-using logtest::WriteBytes;
+using namespace logtest;
 
 namespace {
 
@@ -45,31 +41,17 @@ struct Model {
     std::string description;
 };
 
-class Random {
-public:
-    explicit Random(uint32_t seed) : state(seed) {}
-    uint32_t Next()
-    {
-        state = state * 1664525u + 1013904223u;
-        return state >> 8;
-    }
-    uint32_t Below(uint32_t limit) { return Next() % limit; }
-
-    // Text of every byte but the terminator, with the awkward ones (%, control bytes, high bytes,
-    // spaces at the end) well represented.
-    std::string Text(size_t maxLength)
-    {
-        static const char awkward[] = "%\r\n\t \xE9\x81\x5C\xFF#";
-        std::string text;
-        size_t length = Below((uint32_t)maxLength + 1);
-        for (size_t i = 0; i < length; ++i)
-            text += Below(4) == 0 ? awkward[Below(sizeof awkward - 1)] : (char)(1 + Below(255));
-        return text;
-    }
-
-private:
-    uint32_t state;
-};
+// Text of every byte but the terminator, with the awkward ones (%, control bytes, high bytes,
+// spaces at the end) well represented.
+std::string RandomText(Random& random, size_t maxLength)
+{
+    static const char awkward[] = "%\r\n\t \xE9\x81\x5C\xFF#";
+    std::string text;
+    size_t length = random.Below((uint32_t)maxLength + 1);
+    for (size_t i = 0; i < length; ++i)
+        text += random.Below(4) == 0 ? awkward[random.Below(sizeof awkward - 1)] : (char)(1 + random.Below(255));
+    return text;
+}
 
 const char* const EXTRA_KINDS[] = {"XYZ", "cf", "A B", "%", "CF2"};
 
@@ -80,7 +62,7 @@ Model MakeModel(uint32_t seed, int recordCount)
     std::ostringstream out;
     out << "# generated description\n";
     for (int id : {1, 2, 3, 4, 8, 9, 11}) {
-        model.strings[id] = random.Text(id == 1 ? 263 : 40);
+        model.strings[id] = RandomText(random, id == 1 ? 263 : 40);
         out << "field " << id << " " << DescriptionEscape(model.strings[id]) << "\n";
     }
     model.numbers[5] = random.Below(65536);
@@ -96,7 +78,7 @@ Model MakeModel(uint32_t seed, int recordCount)
         ModelRecord record = {random.Below(8), "", 0, {}};
         out << "record " << DescriptionEscape(kind) << "\n";
         if (record.flags & RECORD_HAS_STRING) {
-            record.text = random.Text(i % 50 == 0 ? 299 : 30);
+            record.text = RandomText(random, i % 50 == 0 ? 299 : 30);
             out << "string " << DescriptionEscape(record.text) << "\n";
         }
         if (record.flags & RECORD_HAS_NUMBER) {
@@ -106,7 +88,7 @@ Model MakeModel(uint32_t seed, int recordCount)
         if (record.flags & RECORD_HAS_LIST) {
             out << "list\n";
             for (uint32_t n = random.Below(5); n > 0; --n) {
-                record.list.push_back(random.Text(20));
+                record.list.push_back(RandomText(random, 20));
                 out << "item " << DescriptionEscape(record.list.back()) << "\n";
             }
         }
