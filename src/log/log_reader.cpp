@@ -41,8 +41,9 @@ struct CountedText {
     uint32_t length;
 };
 
-// A record as it lies in the block buffer, its parts bounds-checked.
-struct RecordView {
+// One decoded record: its fixed fields, and where its parts lie in the block buffer, every part
+// bounds-checked. It is valid until the next block is read.
+struct LogRecord {
     uint32_t link;
     uint32_t kindIndex;
     uint32_t flags;
@@ -119,6 +120,7 @@ struct InstallLog {
     uint32_t openFlags;
     unsigned char* block;
     uint32_t blockLength;
+    char* text;  // a counted string of the block, zero-terminated for the caller
     uint32_t fileSize;
 };
 
@@ -133,7 +135,10 @@ bool ReadBlock(InstallLog* log, uint32_t offset)
     DWORD position = offset;
     if (FileSeek(log->file, &position) != 0)
         return false;
-    uint32_t length = FileReadWord(log->file);
+    unsigned char lengthWord[LOG_BLOCK_LENGTH_SIZE];
+    if (FileRead(log->file, lengthWord, sizeof lengthWord) != (int)sizeof lengthWord)
+        return false;
+    uint32_t length = LogLoadU16(lengthWord);
     if (length > LOG_MAX_BLOCK || length > log->fileSize - offset - LOG_BLOCK_LENGTH_SIZE)
         return false;
     if (length > 0 && FileRead(log->file, log->block, (int)length) != (int)length)
@@ -159,10 +164,10 @@ char* CopyText(InstallLog* log, const CountedText& text)
 }
 
 // Checks the whole record block in the buffer and notes where its parts lie.
-bool ParseRecord(const InstallLog* log, RecordView* record)
+bool ParseRecord(const InstallLog* log, LogRecord* record)
 {
     BlockCursor cursor = BlockContent(log);
-    *record = RecordView();
+    *record = LogRecord();
     if (!TakeU32(&cursor, &record->link) || !TakeU16(&cursor, &record->kindIndex) || !TakeU16(&cursor, &record->flags))
         return false;
     if ((record->flags & RECORD_HAS_STRING) &&
@@ -302,7 +307,7 @@ int CheckChain(InstallLog* log, const KindEntry* entry)
     uint32_t position = entry->firstRecord;
     uint32_t seen = 0;
     while (position != 0) {
-        RecordView record;
+        LogRecord record;
         if (seen == entry->recordCount || !ReadBlock(log, position) || !ParseRecord(log, &record))
             return LOG_ERR_BAD_BLOCK;
         ++seen;
@@ -360,11 +365,12 @@ InstallLog* CreateLog(const char* path, uint32_t openFlags)
         log->pool = pool;
         log->file = INVALID_HANDLE_VALUE;
         log->block = (unsigned char*)PoolAlloc(pool, LOG_MAX_BLOCK);
+        log->text = (char*)PoolAlloc(pool, LOG_MAX_BLOCK + 1);
         log->directory = HashCreate(DIRECTORY_BUCKETS, pool);
         log->openFlags = openFlags;
         strcpy(log->path, path);
     }
-    if (!log || !log->block || !log->directory) {
+    if (!log || !log->block || !log->text || !log->directory) {
         PoolDestroy(pool);
         return nullptr;
     }
@@ -413,55 +419,34 @@ int LocateRecord(InstallLog* log, int mode, uint32_t* offset)
     return LOG_OK;
 }
 
-// Turns the record in the block buffer into a LogRecord in the log's pool.
-int BuildRecord(InstallLog* log, const RecordView& view, LogRecord* record)
+// A counted string as a zero-terminated text in the log's text buffer.
+const char* TerminatedText(InstallLog* log, const CountedText& text)
 {
-    *record = LogRecord();
-    record->flags = view.flags;
-    record->number = view.number;
-    record->kindIndex = view.kindIndex;
-    record->link = view.link;
-    if ((view.flags & RECORD_HAS_STRING) && !(record->string = CopyText(log, view.string)))
-        return LOG_ERR_NO_MEMORY;
-    if (!(view.flags & RECORD_HAS_LIST))
-        return LOG_OK;
-    if (!(record->list = ListCreateInPool(0, log->pool)))
-        return LOG_ERR_NO_MEMORY;
-    BlockCursor cursor = {view.listStart, (uint32_t)(log->block + log->blockLength - view.listStart)};
-    for (uint32_t i = 0; i < view.listCount; ++i) {
-        CountedText item = {nullptr, 0};
-        if (!TakeCounted(&cursor, &item))
-            return LOG_ERR_BAD_BLOCK;
-        char* text = CopyText(log, item);
-        int appended = text ? ListAppend(record->list, text) : 0;
-        if (text)
-            PoolFree(log->pool, text);
-        if (!appended)
-            return LOG_ERR_NO_MEMORY;
-    }
-    return LOG_OK;
+    memcpy(log->text, text.bytes, text.length);
+    log->text[text.length] = 0;
+    return log->text;
 }
 
-void ReleaseRecord(InstallLog* log, LogRecord* record)
-{
-    if (record->string)
-        PoolFree(log->pool, record->string);
-    if (record->list)
-        ListDestroy(record->list);
-}
-
-int CopyOut(const LogRecord& record, uint32_t* flags, char* stringBuffer, uint32_t* number, StringList* list)
+// Hands the record's parts to the caller's outputs; those whose flag is clear stay untouched.
+int DeliverRecord(InstallLog* log, const LogRecord& record, uint32_t* flags, char* stringBuffer, uint32_t* number,
+                  StringList* list)
 {
     if (flags)
         *flags = record.flags;
-    if ((record.flags & RECORD_HAS_STRING) && record.string && stringBuffer)
-        strcpy(stringBuffer, record.string);
+    if ((record.flags & RECORD_HAS_STRING) && stringBuffer)
+        strcpy(stringBuffer, TerminatedText(log, record.string));
     if ((record.flags & RECORD_HAS_NUMBER) && number)
         *number = record.number;
-    if ((record.flags & RECORD_HAS_LIST) && record.list && list)
-        for (const char* item = ListFirst(record.list); item; item = ListNext(record.list))
-            if (!ListAppend(list, item))
-                return LOG_ERR_NO_MEMORY;
+    if (!(record.flags & RECORD_HAS_LIST) || !list)
+        return LOG_OK;
+    BlockCursor cursor = {record.listStart, (uint32_t)(log->block + log->blockLength - record.listStart)};
+    for (uint32_t i = 0; i < record.listCount; ++i) {
+        CountedText item = {nullptr, 0};
+        if (!TakeCounted(&cursor, &item))
+            return LOG_ERR_BAD_BLOCK;
+        if (!ListAppend(list, TerminatedText(log, item)))
+            return LOG_ERR_NO_MEMORY;
+    }
     return LOG_OK;
 }
 
@@ -556,17 +541,12 @@ int LogReadRecord(InstallLog* log, uint32_t* flags, char* stringBuffer, uint32_t
     int result = LocateRecord(log, mode, &offset);
     if (result != LOG_OK)
         return SetError(result);
-    RecordView view;
-    if (!ReadBlock(log, offset) || !ParseRecord(log, &view))
-        return SetError(LOG_ERR_BAD_BLOCK);
     LogRecord record;
-    result = BuildRecord(log, view, &record);
-    if (result == LOG_OK) {
-        log->chainPosition = view.link;
-        log->chainDelivered++;
-        result = CopyOut(record, flags, stringBuffer, number, list);
-    }
-    ReleaseRecord(log, &record);
+    if (!ReadBlock(log, offset) || !ParseRecord(log, &record))
+        return SetError(LOG_ERR_BAD_BLOCK);
+    log->chainPosition = record.link;
+    log->chainDelivered++;
+    result = DeliverRecord(log, record, flags, stringBuffer, number, list);
     return SetError(result);
 }
 
