@@ -5,8 +5,7 @@
 #include <windows.h>
 #include <stdint.h>
 
-// Key of the scrambled splash pictures (custom resources 1000 and 1001 of type 1000).
-const uint32_t SPLASH_KEY = 0x7B1D4C60u;
+#include "app/splash_key.h"
 
 enum
 {
