@@ -21,8 +21,9 @@ int ProgmanShutdown();
 // Sends one bracketed command; 1 when Program Manager accepted it, else 0.
 int ProgmanExecute(const char* command);
 
-// Requests a group's description into reply (emptied first, never more than capacity bytes
-// copied, always terminated); 1 when a description was received, else 0.
+// Requests a group's description into reply, a buffer of capacity bytes (emptied first; at most
+// capacity - 1 bytes of the reply are copied and the text is always terminated).
+// 1 when a description was received, else 0.
 int ProgmanRequest(const char* group, char* reply, size_t capacity);
 
 int ProgmanDeleteGroup(const char* group);
