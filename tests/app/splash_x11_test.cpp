@@ -2,6 +2,7 @@
 #include "app/splash.h"
 
 #include "log/log_format.h"
+#include "support/window_driver.h"
 #include "support/window_pixels.h"
 
 #include <gtest/gtest.h>
@@ -226,33 +227,14 @@ TEST_F(SplashTest, StaleTemporaryFileIsReplacedAndRemoved)
     DeleteObject(bitmap);
 }
 
-// Closes the "Error" box that ShowSplash shows, after reading its text.
-DWORD WINAPI AnswerErrorBox(void* text)
-{
-    for (int i = 0; i < 500; ++i) {
-        HWND box = FindWindowA("#32770", "Error");
-        if (box) {
-            GetDlgItemTextA(box, 0xFFFF, static_cast<char*>(text), 200);
-            PostMessageA(box, WM_COMMAND, IDOK, 0);
-            return 1;
-        }
-        Sleep(20);
-    }
-    return 0;
-}
-
 TEST_F(SplashTest, MissingPictureShowsTheErrorBox)
 {
-    char text[200] = "";
-    HANDLE helper = CreateThread(nullptr, 0, AnswerErrorBox, text, 0, nullptr);
+    BoxAnswerer box("Error", IDOK);
     // kernel32 has neither bitmap 7500 nor the scrambled pictures.
     EXPECT_EQ(ShowSplash(GetModuleHandleA("kernel32.dll")), 0);
-    WaitForSingleObject(helper, 15000);
-    DWORD answered = 0;
-    GetExitCodeThread(helper, &answered);
-    CloseHandle(helper);
-    EXPECT_EQ(answered, 1u);
-    EXPECT_STREQ(text, NO_PICTURE_TEXT);
+    ASSERT_TRUE(box.Finish());
+    EXPECT_EQ(box.text(), NO_PICTURE_TEXT);
+    EXPECT_TRUE(box.hadIcon());
     EXPECT_EQ(GetSplashWindow(), nullptr);
     EXPECT_FALSE(FileExists(WindowsDirectoryFile(SPLASH_TEMP_NAME)));
 }
