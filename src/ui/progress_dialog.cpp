@@ -206,11 +206,15 @@ HBITMAP PreparePlaceholderBitmap(HWND dialog, HBITMAP source, COLORREF fill, COL
     FillRect(preparedDc, &client, brush);
     DeleteObject(brush);
 
-    RECT corner = {0, 0, sourceSize.cx, sourceSize.cy};
+    // The composite takes its background from where it will be copied to. (Taken from the top-left
+    // corner instead, a source larger than the placeholder, as with some dialog fonts, would get
+    // pixels from beyond the bitmap wherever its key colour shows.)
+    int left = (client.right - sourceSize.cx) / 2;
+    int top = (client.bottom - sourceSize.cy) / 2;
+    RECT place = {left, top, left + sourceSize.cx, top + sourceSize.cy};
     HBITMAP background = nullptr;
-    HBITMAP composite = MakeTransparentBitmap(preparedDc, &corner, source, key, &background);
-    CopyBitmapTo(preparedDc, (client.right - sourceSize.cx) / 2, (client.bottom - sourceSize.cy) / 2,
-                 composite);
+    HBITMAP composite = MakeTransparentBitmap(preparedDc, &place, source, key, &background);
+    CopyBitmapTo(preparedDc, left, top, composite);
     SelectObject(preparedDc, previous);
     DeleteDC(preparedDc);
 
@@ -359,8 +363,8 @@ void ReleaseActiveRecord()
     g_active = nullptr;
 }
 
-// Only a click of an enabled OK ends the program. The dialog manager sends the OK command for the
-// Enter key even while the button is disabled, and the run must not end half done.
+// Only OK ends the program, and only once it is enabled: a command 1 that reaches the dialog while
+// the run is still going (sent by another program, say) must not end the run half done.
 INT_PTR HandleCommand(HWND dialog, WPARAM wParam)
 {
     HWND ok = GetDlgItem(dialog, IDC_PROGRESS_OK);

@@ -477,12 +477,12 @@ TEST_F(ProgressDialogTest, OnlyAClickOfTheEnabledOkEndsTheProgram)
 TEST_F(ProgressDialogTest, FinishedDialogShowsMarksCellsPictureAndEtchedSeparator)
 {
     Create();
-    const int total = 40;
+    const int total = 42;
     ProgressSet(progress_, PROGRESS_TOTAL, total);
-    for (int step = 0; step < total; ++step) {
+    for (int step = 1; step <= total; ++step) {
         ProgressStep(progress_);
-        if (step % 7 == 6 && step / 7 < PROGRESS_MARK_COUNT)
-            ProgressSet(progress_, PROGRESS_TICK, step / 7);
+        if (step % 7 == 0)
+            ProgressSet(progress_, PROGRESS_TICK, step / 7 - 1);
     }
     ProgressFinish(progress_);
     ProgressSet(progress_, PROGRESS_MESSAGE, reinterpret_cast<INT_PTR>("Uninstall successfully completed."));
