@@ -1,0 +1,13 @@
+#include "engine/file_actions.h"
+
+// Not built yet: the first record fails, so a run stops and restores instead of claiming success.
+int32_t RemoveFilesAction(PhaseState*, int message, UninstallSession*, const char*, int32_t, StringList*)
+{
+    return message == PHASE_RUN ? -1 : 0;
+}
+
+int32_t RemoveSharedFilesAction(PhaseState*, int message, UninstallSession*, const char*, int32_t, StringList*)
+{
+    return message == PHASE_RUN ? -1 : 0;
+}
+
