@@ -2,11 +2,11 @@
 // call, advances the progress bar and hands each record to the phase's action.
 #pragma once
 #include <stdint.h>
+#include "core/pool.h"
+#include "core/string_list.h"
 
 struct UninstallSession;
 struct InstallLog;
-struct StringList;
-struct MemoryPool;
 
 // Messages of the handler protocol and of the action protocol (one numbering for both).
 enum {
@@ -29,7 +29,7 @@ enum {
 // Per-phase state, allocated from the engine pool when the phase is created.
 struct PhaseState {
     int firstRecord;       // set until the first record's action has returned
-    MemoryPool* pool;      // the pool the state came from
+    MemoryPool pool;       // the pool the state came from
     uintptr_t actionData;  // owned by the action; 0 at creation
     InstallLog* log;       // the session's log, for actions that read header fields
 };

@@ -4,8 +4,7 @@
 #include <windows.h>
 #include <stdint.h>
 #include "engine/phase_driver.h"
-
-struct ProgressWindow;
+#include "ui/progress_dialog.h"
 
 // Shows an error code to the user. value is always 0; session may be null.
 typedef int32_t (*ErrorReporter)(int32_t code, const char* text, int32_t value,
