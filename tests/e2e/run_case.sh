@@ -215,6 +215,8 @@ run_case() {
 
 fresh_prefix
 export WINEPREFIX=$prefix
+# Wine's system processes start with the first program and would inherit our output handles.
+win cmd /c exit </dev/null >/dev/null 2>&1
 run_case
 if [ "$failures" -gt 0 ]; then
   say "$failures failure(s)"
