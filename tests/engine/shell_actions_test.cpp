@@ -352,6 +352,7 @@ protected:
     ProgmanPeerHost peer;
 };
 
+// DDE item names are atoms: the peer sees a later spelling of a name as its first one.
 TEST_F(ProgmanDesktop, TwoItemsOfOneGroupShowItOnceThenTheGroupGoes)
 {
     EXPECT_EQ(RunItemRecord("Acme", "Tool"), 0);
@@ -359,7 +360,7 @@ TEST_F(ProgmanDesktop, TwoItemsOfOneGroupShowItOnceThenTheGroupGoes)
     EXPECT_EQ(RunGroupRecord("Acme"), 0);
     EXPECT_EQ(peer.Transactions(),
               (Lines{"execute [ShowGroup(Acme,6)]", "execute [ShowGroup(Acme,1)]", "request Acme",
-                     "execute [CreateGroup(Acme)]", "execute [DeleteItem(Tool)]", "request ACME",
+                     "execute [CreateGroup(Acme)]", "execute [DeleteItem(Tool)]", "request Acme",
                      "execute [CreateGroup(ACME)]", "execute [DeleteItem(Readme)]", "request Acme",
                      "execute [DeleteGroup(Acme)]"}));
     EXPECT_EQ(peer.State(), (Lines{"group Shared", "item Yours", "item Theirs", "group Empty"}));
