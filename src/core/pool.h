@@ -49,7 +49,9 @@ const size_t POOL_MAX_SIZE = 65280;
 // largest request it accepts. Returns the handle, or POOL_NONE.
 MemoryPool PoolCreate(size_t initialSize, unsigned long flags);
 
-// Returns a block of at least size bytes, or null.
+// Returns a block of at least size bytes, or null. Blocks follow 3-byte headers, so their addresses
+// have no particular alignment: plain loads and stores of any type are fine on x86, but data that
+// needs alignment (interlocked operations, SSE types) must not be placed in a pool block.
 void* PoolAlloc(MemoryPool pool, size_t size);
 
 // Returns a block to the pool it came from: 1, or 0 on failure.
@@ -58,8 +60,9 @@ int PoolFree(MemoryPool pool, void* block);
 // Releases the pool with every block still in it: 1, or 0 on failure.
 int PoolDestroy(MemoryPool pool);
 
-// Switches the failure report box on (non-zero) or off (0). Reports are on at start.
-void PoolSetReports(int on);
+// Switches the failure report box on (non-zero) or off (0) and answers the previous setting.
+// Reports are on at start.
+int PoolSetReports(int on);
 
 // Gives the last operation and error code: 1, or 0 while no pool was ever created.
 int PoolLastError(int* operation, int* code);
