@@ -401,6 +401,8 @@ TEST_F(ProgmanDesktop, AGroupIsShownAgainAfterAnotherOne)
 TEST_F(ProgmanDesktop, WithoutProgramManagerItemsFailAndGroupsPassQuietly)
 {
     peer.Stop();
+    ProgmanServiceLock noServer;
+    ASSERT_TRUE(noServer.Held());
     EXPECT_EQ(RunItemRecord("Acme", "Tool"), ERR_ITEM_NOT_REMOVED);
     EXPECT_EQ(RunGroupRecord("Acme"), 0);
 }
