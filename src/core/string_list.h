@@ -1,0 +1,56 @@
+// String lists: ordered, doubly linked lists of text entries with one built-in cursor. Every entry is
+// a private copy stored in the list's memory pool; the cursor is the only way to address an entry.
+#pragma once
+
+#include "core/pool.h"
+
+struct StringListNode;
+
+// An opaque place in a list, as given by ListGetPosition.
+typedef StringListNode* ListPosition;
+
+struct StringList {
+    int count;
+    int elementSize;  // 0 for text entries; n > 0 for fixed records of n bytes
+    StringListNode* first;
+    StringListNode* last;
+    StringListNode* current;
+    MemoryPool pool;
+};
+
+// A new empty list in the shared list pool, or null.
+StringList* ListCreate(int elementSize);
+
+// A new empty list in the given pool (POOL_NONE: the shared list pool), or null.
+StringList* ListCreateInPool(int elementSize, MemoryPool pool);
+
+// Releases every entry and the list itself: 1, or 0 for a null list.
+int ListDestroy(StringList* list);
+
+// Inserts a copy of text after the current entry and makes it current: 1, or 0.
+int ListAppend(StringList* list, const char* text);
+
+// Cursor walks: each returns the text of the entry it moved to, or null.
+const char* ListFirst(StringList* list);
+const char* ListLast(StringList* list);
+const char* ListNext(StringList* list);
+
+int ListCount(const StringList* list);
+
+ListPosition ListGetPosition(const StringList* list);
+
+// Makes a position of this list current again: 1, or 0 if it is not an entry of this list.
+int ListSetPosition(StringList* list, ListPosition position);
+
+// Removes the current entry: 1, or 0 for an empty or null list.
+int ListRemoveCurrent(StringList* list);
+
+// Appends the lines of a text file: 1, or 0 if the list holds records or the file cannot be opened.
+int ListLoad(StringList* list, const char* path);
+
+// Writes the entries as lines separated by CR LF: 1, or 0 if the list holds records or the file
+// cannot be created.
+int ListSave(StringList* list, const char* path);
+
+// The longest line ListLoad reads as one entry; a longer line is cut into entries of this length.
+const int LIST_LOAD_CHUNK = 8192;
