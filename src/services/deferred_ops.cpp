@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <stdio.h>
+#include <string.h>
 
 #include "core/pool.h"
 #include "core/string_list.h"
@@ -94,6 +95,11 @@ int PassesExclusiveOpenTest(const char* path)
     return opened;
 }
 
+int IsPlainFileName(const char* path)
+{
+    return path && path[0] && !strpbrk(path, "*?");
+}
+
 int IsNtClass(int platformClass)
 {
     return platformClass >= CLASS_NT_FIRST && platformClass <= CLASS_NT_LAST;
@@ -153,7 +159,9 @@ int DeferredOpsInit(int platformClass)
 
 int IsFileInUse(const char* path)
 {
-    if (!FileExists(path))
+    // Only a plain file can be in use: a directory, or a pattern that happens to match files,
+    // must never be handed to the restart-time deletion.
+    if (!IsPlainFileName(path) || !FileExists(path) || IsDirectory(path))
         return 0;
     if (GetModuleHandleA(path))
         return 1;
