@@ -1,6 +1,7 @@
 #include <windows.h>
+#include "app/startup.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int)
 {
-    return 0;
+    return RunUninstaller(instance, commandTail);
 }
