@@ -43,12 +43,10 @@ HMODULE LoadModuleQuietly(const char* path)
     return module;
 }
 
-int EndsWithBackslashCopy(const char* path, char* out, size_t outSize)
+// Records never name longer paths; a longer one cannot be handled by the ANSI file functions.
+int IsUsablePath(const char* path)
 {
-    if (!path || strlen(path) >= outSize)
-        return 0;
-    lstrcpynA(out, path, static_cast<int>(outSize));
-    return AddBackslash(out, outSize);
+    return path && path[0] && strlen(path) <= MAX_PATH;
 }
 
 int DeleteOrFail(const char* path)
@@ -58,7 +56,7 @@ int DeleteOrFail(const char* path)
 
 typedef HRESULT(WINAPI* CoInitializeProc)(LPVOID);
 typedef void(WINAPI* CoUninitializeProc)();
-typedef HINSTANCE(WINAPI* CoLoadLibraryProc)(LPOLESTR, BOOL);
+typedef HINSTANCE(WINAPI* CoLoadLibraryProc)(LPWSTR, BOOL);
 typedef void(WINAPI* CoFreeLibraryProc)(HINSTANCE);
 typedef HRESULT(STDAPICALLTYPE* DllUnregisterServerProc)();
 
@@ -220,6 +218,8 @@ int32_t RemoveFilesAction(PhaseState*, int message, UninstallSession*, const cha
 {
     if (message != PHASE_RUN)
         return 0;
+    if (!IsUsablePath(recordText))
+        return (recordNumber & OPTIONAL_FILE) ? 0 : ERR_FILE_NOT_REMOVED;
     if (DeferIfInUse(recordText))
         return 0;
     if (FileDelete(recordText) == 0)
@@ -236,6 +236,8 @@ int32_t RemoveSharedFilesAction(PhaseState*, int message, UninstallSession*, con
     const char* sharedPath;
     if (!TakeSharedPaths(recordList, &copyPath, &sharedPath))
         return 0;
+    if (!IsUsablePath(copyPath) || !IsUsablePath(sharedPath))
+        return ERR_FILE_NOT_REMOVED;
     if (lstrcmpiA(copyPath, sharedPath) != 0 && FileExists(copyPath))
         return RemovePendingCopy(copyPath);
     if (!FileExists(sharedPath))

@@ -89,8 +89,9 @@ TEST_F(DirectoryActionTest, RecordsThatCannotBeRemovedGiveThePartialFailure)
         SCOPED_TRACE(c.name);
         DirectoryPhase phase;
         EXPECT_EQ(ERR_DIR_NOT_REMOVED, phase.Run({c.record}));
-        if (!c.survivor.empty())
+        if (!c.survivor.empty()) {
             EXPECT_TRUE(PathExists(c.survivor));
+        }
     }
 }
 

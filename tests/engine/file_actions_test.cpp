@@ -152,10 +152,11 @@ TEST_F(FileActionsTest, CopiedFiles)
     // A read-only file is not in use, but it cannot be deleted either; it stays as it was.
     std::string locked = tree_.AddFile("app\\locked.txt", "keep");
     SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+    DWORD lockedAttributes = GetFileAttributesA(locked.c_str());
     EXPECT_EQ(ERR_FILE_NOT_REMOVED, RunCf(locked, 0));
     EXPECT_EQ(0, RunCf(locked, OPTIONAL_FILE));
     EXPECT_EQ("keep", ReadWholeFile(locked));
-    EXPECT_EQ(static_cast<DWORD>(FILE_ATTRIBUTE_READONLY), GetFileAttributesA(locked.c_str()));
+    EXPECT_EQ(lockedAttributes, GetFileAttributesA(locked.c_str()));
 
     std::string untouched = tree_.AddFile("app\\untouched.txt");
     EXPECT_EQ(0, RemoveFilesAction(nullptr, PHASE_END, nullptr, untouched.c_str(), 0, nullptr));
@@ -171,8 +172,8 @@ TEST_F(FileActionsTest, CopiedFileRecordsThatNameNothingUsable)
     EXPECT_EQ(ERR_FILE_NOT_REMOVED, RunCf(tree_.Root(), 0));
     EXPECT_TRUE(PathExists(tree_.Root()));
     // A pattern is no file name, even when it matches files.
-    std::string matched = tree_.AddFile("wild\one.dll");
-    EXPECT_EQ(ERR_FILE_NOT_REMOVED, RunCf(tree_.Path("wild\*.dll"), 0));
+    std::string matched = tree_.AddFile("wild\\one.dll");
+    EXPECT_EQ(ERR_FILE_NOT_REMOVED, RunCf(tree_.Path("wild\\*.dll"), 0));
     EXPECT_TRUE(PathExists(matched));
 }
 

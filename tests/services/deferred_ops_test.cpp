@@ -47,14 +47,14 @@ TEST_F(InUseTest, MissingFileIsNotInUse)
 TEST_F(InUseTest, OnlyPlainFilesCanBeInUse)
 {
     std::string directory = tree_.AddDirectory("folder");
-    tree_.AddFile("folder\inside.txt");
-    HANDLE held = CreateFileA(tree_.Path("folder\inside.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+    tree_.AddFile("folder\\inside.txt");
+    HANDLE held = CreateFileA(tree_.Path("folder\\inside.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
                               nullptr);
     EXPECT_EQ(0, IsFileInUse(directory.c_str()));
-    EXPECT_EQ(0, IsFileInUse(tree_.Path("folder\*.txt").c_str()));
-    EXPECT_EQ(0, IsFileInUse(tree_.Path("folder\insid?.txt").c_str()));
+    EXPECT_EQ(0, IsFileInUse(tree_.Path("folder\\*.txt").c_str()));
+    EXPECT_EQ(0, IsFileInUse(tree_.Path("folder\\insid?.txt").c_str()));
     CloseHandle(held);
-    EXPECT_TRUE(PathExists(tree_.Path("folder\inside.txt")));
+    EXPECT_TRUE(PathExists(tree_.Path("folder\\inside.txt")));
 }
 
 TEST_F(InUseTest, ClosedFileIsNotInUseAndIsLeftAsItWas)

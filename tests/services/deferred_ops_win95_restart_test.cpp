@@ -91,8 +91,9 @@ TEST_F(WininitTest, RenameSectionEditing)
     for (const RenameEditCase& c : cases) {
         SCOPED_TRACE(c.name);
         DeleteFileA(ini_.c_str());
-        if (c.exists)
+        if (c.exists) {
             ASSERT_TRUE(WriteWholeFile(ini_, c.before));
+        }
         for (const char* line : c.lines)
             EXPECT_EQ(0, AddWininitRename(line));
         EXPECT_EQ(c.after, ReadWholeFile(ini_));
