@@ -29,5 +29,12 @@ int GetPlatformClass();
 // Loaded only where neither Windows 95 nor the Explorer gives controls their 3D look.
 void Load3dControls(HINSTANCE instance);
 void Release3dControls(HINSTANCE instance);
+// An export of a loaded module as a function of type Function, or null.
+template <typename Function>
+Function LookUpEntry(HMODULE module, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+}
+
 // The handle of the loaded three-dimensional control library, or null.
 HMODULE Get3dControlsLibrary();

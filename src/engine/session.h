@@ -30,8 +30,10 @@ enum { SESSION_PHASE_COUNT = 10, SESSION_MAX_PHASES = 100 };
 extern const PhaseRow kUninstallPhases[SESSION_PHASE_COUNT];
 
 enum {
-    SESSION_DISPLAY_NAME_SIZE = 100,
-    SESSION_UNINSTALL_STRING_SIZE = 786
+    // Room for any text value the registry layer delivers (1023 bytes), so that what is written
+    // back after a failure is exactly what was read.
+    SESSION_DISPLAY_NAME_SIZE = 1024,
+    SESSION_UNINSTALL_STRING_SIZE = 1024
 };
 
 struct UninstallSession {
@@ -56,13 +58,6 @@ struct UninstallSession {
 // Selectors of SessionQuery.
 enum { SESSION_POOL = 1, SESSION_PROGRESS = 2 };
 
-// Header fields of the log that the session reads.
-enum {
-    LOG_FIELD_APP_NAME = 1,
-    LOG_FIELD_RECORD_TOTAL = 10,
-    LOG_FIELD_UNINSTALL_KEY = 11
-};
-
 // Registry key (under HKEY_LOCAL_MACHINE) whose subkey named by header field 11 is the entry.
 extern const char kUninstallKeyPrefix[];
 
@@ -85,5 +80,6 @@ int SessionSetResult(UninstallSession* session, int32_t code);
 int32_t SessionReportError(UninstallSession* session, int32_t code, const char* text,
                            int32_t value);
 
-// Milliseconds the session pauses after each of the first nine phases. Tests may lower it.
-extern DWORD gPhasePauseMs;
+// How the session pauses (310 ms) after each of the first nine phases; tests put in their own.
+typedef void (*SessionPause)(DWORD milliseconds);
+extern SessionPause gSessionPause;
