@@ -30,14 +30,6 @@ const char kTextAfter[] =
     "\n\nIf any programs are still using this file and it is removed, those programs may not function.  "
     "Are you sure you want to remove the shared file?";
 
-std::string ProgramDirectory()
-{
-    char path[MAX_PATH + 1];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text(path);
-    return text.substr(0, text.rfind('\\'));
-}
-
 std::string SystemDirectory()
 {
     char path[MAX_PATH + 1];

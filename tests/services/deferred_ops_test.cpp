@@ -6,18 +6,11 @@
 #include <string>
 
 #include "services/deferred_ops.h"
+#include "support/program_resources.h"
 #include "support/temp_tree.h"
 #include "support/wine_system.h"
 
 namespace {
-
-std::string ProgramDirectory()
-{
-    char path[MAX_PATH + 1];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string text(path);
-    return text.substr(0, text.rfind('\\'));
-}
 
 class InUseTest : public ::testing::Test {
 protected:

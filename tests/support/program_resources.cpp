@@ -16,3 +16,13 @@ HINSTANCE ProgramResources()
     resources = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     return resources;
 }
+
+std::string ProgramDirectory()
+{
+    char path[MAX_PATH + 1];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return std::string();
+    std::string text(path, length);
+    return text.substr(0, text.rfind('\\'));
+}

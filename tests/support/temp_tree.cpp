@@ -1,7 +1,6 @@
 #include "support/temp_tree.h"
 
 #include <windows.h>
-#include <stdio.h>
 
 namespace {
 
@@ -14,32 +13,10 @@ void MakeDirectories(const std::string& path)
 
 }  // namespace
 
-TempTree::TempTree(const char* name)
-{
-    char temp[MAX_PATH + 1];
-    GetTempPathA(sizeof temp, temp);
-    char unique[MAX_PATH + 64];
-    snprintf(unique, sizeof unique, "%suninst_%s_%lu", temp, name, GetCurrentProcessId());
-    root_ = unique;
-    RemoveTree(root_);
-    MakeDirectories(root_);
-}
-
-TempTree::~TempTree()
-{
-    RemoveTree(root_);
-}
-
-std::string TempTree::Path(const std::string& relative) const
-{
-    return root_ + "\\" + relative;
-}
-
 std::string TempTree::AddFile(const std::string& relative, const std::string& contents)
 {
     std::string path = Path(relative);
-    size_t slash = path.rfind('\\');
-    MakeDirectories(path.substr(0, slash));
+    MakeDirectories(path.substr(0, path.rfind('\\')));
     WriteWholeFile(path, contents);
     return path;
 }
@@ -80,27 +57,4 @@ bool WriteWholeFile(const std::string& path, const std::string& contents)
     BOOL ok = WriteFile(file, contents.data(), static_cast<DWORD>(contents.size()), &written, nullptr);
     CloseHandle(file);
     return ok && written == contents.size();
-}
-
-void RemoveTree(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return;
-    SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        DeleteFileA(path.c_str());
-        return;
-    }
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name != "." && name != "..")
-                RemoveTree(path + "\\" + name);
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryA(path.c_str());
 }
