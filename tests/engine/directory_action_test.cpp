@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include "app/platform.h"
 #include "core/string_list.h"
 #include "directory_action_fixture.h"
 #include "support/chooser_watch.h"
@@ -12,7 +13,11 @@ namespace {
 
 class DirectoryActionTest : public ::testing::Test {
 protected:
-    DirectoryActionTest() : tree_("directories") { gInstance = ProgramResources(); }
+    DirectoryActionTest() : tree_("directories")
+    {
+        gInstance = ProgramResources();
+        DetectPlatform();
+    }
     TempTree tree_;
     DirectoryPhase phase_;
 };

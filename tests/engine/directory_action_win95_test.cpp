@@ -18,6 +18,7 @@ protected:
     NetworkDriveTest() : tree_("directories_95")
     {
         gInstance = ProgramResources();
+        DetectPlatform();
         owner_ = CreateWindowA("STATIC", "progress", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
         gProgressDialog = owner_;
         drivesReady_ = DefineWineDrive('P', DRIVE_REMOTE, tree_.AddDirectory("shareP")) &&

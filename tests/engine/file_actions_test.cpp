@@ -82,6 +82,7 @@ protected:
     static void SetUpTestSuite()
     {
         gInstance = ProgramResources();
+        DetectPlatform();
         ASSERT_NE(nullptr, gInstance);
         MemoryPool pool = PoolCreate(16384, POOL_STANDARD);
         ASSERT_EQ(0, SharedCountInit(pool, GetPlatformClass()));

@@ -20,6 +20,7 @@ HANDLE HoldOpen(const std::string& path)
 
 TEST(DeferredDeleteNtTest, FilesInUseAreDeletedAtTheNextRestart)
 {
+    DetectPlatform();
     ASSERT_NE(PLATFORM_WIN95, GetPlatformClass());
     ASSERT_NE(PLATFORM_WIN32S, GetPlatformClass());
     DeferredOpsInit(GetPlatformClass());

@@ -102,6 +102,7 @@ TEST_F(WininitTest, RenameSectionEditing)
 
 TEST_F(WininitTest, FilesInUseAreDeletedByTheNextRestart)
 {
+    DetectPlatform();
     ASSERT_EQ(PLATFORM_WIN95, GetPlatformClass());
     EXPECT_EQ(0, DeferredOpsInit(GetPlatformClass()));
 
