@@ -1,6 +1,7 @@
 // Drives the CDR action the way the phase driver does: one PHASE_RUN per record (firstRecord set
 // only for the first), then PHASE_END.
 #pragma once
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <string>

@@ -121,16 +121,16 @@ TEST_F(DirectoryActionTest, EndOfKindWithoutRecordsAndRepeatedEndDoNothing)
 TEST_F(DirectoryActionTest, NetworkDrivesAreNeverVisitedOnWindowsNt)
 {
     std::string share = tree_.AddDirectory("share");
-    ASSERT_TRUE(DefineWineDrive('P', DRIVE_REMOTE, share));
-    ASSERT_EQ(static_cast<UINT>(DRIVE_REMOTE), GetDriveTypeA("P:\\"));
-    CreateDirectoryA("P:\\NtApp", nullptr);
+    ASSERT_TRUE(DefineWineDrive('N', DRIVE_REMOTE, share));
+    ASSERT_EQ(static_cast<UINT>(DRIVE_REMOTE), GetDriveTypeA("N:\\"));
+    CreateDirectoryA("N:\\NtApp", nullptr);
     {
         ChooserWatch watch;
-        EXPECT_EQ(0, phase_.Run({"P:\\NtApp"}));
+        EXPECT_EQ(0, phase_.Run({"N:\\NtApp"}));
         EXPECT_EQ(0u, watch.Sightings().size());
     }
     EXPECT_FALSE(PathExists(tree_.Path("share\\NtApp")));
-    EXPECT_TRUE(RemoveWineDrive('P'));
+    EXPECT_TRUE(RemoveWineDrive('N'));
 }
 
 }  // namespace

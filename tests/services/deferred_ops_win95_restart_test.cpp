@@ -11,17 +11,11 @@
 #include "support/platform_emulation.h"
 #include "support/temp_tree.h"
 #include "support/wine_system.h"
+#include "support/wininit_guard.h"
 
 namespace {
 
 const int kPlatform = RunUnderWindowsVersion("win95");
-
-std::string WindowsFile(const char* name)
-{
-    char directory[MAX_PATH + 1];
-    GetWindowsDirectoryA(directory, MAX_PATH);
-    return std::string(directory) + "\\" + name;
-}
 
 std::string ShortPath(const std::string& path)
 {
@@ -30,37 +24,11 @@ std::string ShortPath(const std::string& path)
     return length > 0 && length < sizeof shortPath ? std::string(shortPath) : std::string();
 }
 
-// wininit.ini and the wininit.bak a restart leaves are the prefix's own: they are put back as
-// they were after each test.
 class WininitTest : public ::testing::Test {
 protected:
-    WininitTest() : ini_(WindowsFile("wininit.ini")), bak_(WindowsFile("wininit.bak"))
-    {
-        hadIni_ = PathExists(ini_);
-        hadBak_ = PathExists(bak_);
-        savedIni_ = ReadWholeFile(ini_);
-        savedBak_ = ReadWholeFile(bak_);
-        DeleteFileA(ini_.c_str());
-    }
-    ~WininitTest() override
-    {
-        Restore(ini_, hadIni_, savedIni_);
-        Restore(bak_, hadBak_, savedBak_);
-    }
-    static void Restore(const std::string& path, bool had, const std::string& contents)
-    {
-        if (had)
-            WriteWholeFile(path, contents);
-        else
-            DeleteFileA(path.c_str());
-    }
-
+    WininitTest() : ini_(guard_.IniPath()) {}
+    WininitGuard guard_;
     std::string ini_;
-    std::string bak_;
-    bool hadIni_;
-    bool hadBak_;
-    std::string savedIni_;
-    std::string savedBak_;
 };
 
 struct RenameEditCase {
