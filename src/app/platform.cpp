@@ -74,13 +74,15 @@ int GetPlatformClass()
     return PLATFORM_NT_INTEL;
 }
 
-void DetectShell()
+void DetectShell() { DetectShellFrom("system.ini"); }
+
+void DetectShellFrom(const char* profilePath)
 {
     gPlatform.explorerShell = 0;
     if (!gPlatform.windowsNT)
         return;
     char shell[255];
-    GetPrivateProfileStringA("Boot", "Shell", "ProgMan.exe", shell, sizeof shell, "system.ini");
+    GetPrivateProfileStringA("Boot", "Shell", "ProgMan.exe", shell, sizeof shell, profilePath);
     char name[255];
     GetFileNamePart(shell, name, sizeof name);
     if (lstrcmpiA(name, "EXPLORER.EXE") == 0)

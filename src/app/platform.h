@@ -23,6 +23,8 @@ enum PlatformClass {
 
 void DetectPlatform();
 void DetectShell();
+// DetectShell on the given profile file instead of system.ini.
+void DetectShellFrom(const char* profilePath);
 int IsWin32s();
 int GetPlatformClass();
 

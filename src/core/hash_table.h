@@ -20,11 +20,13 @@ const int HASH_OK = 0;
 const int HASH_NO_MEMORY = -1;
 const int HASH_KEY_EXISTS = -2;
 const int HASH_NO_TABLE = -3;
+const int HASH_BAD_KEY = -4;  // a null key
 
-// A table of bucketCount (1 to 65535) buckets in the pool, or null.
+// A table of bucketCount (1 to 65535) buckets in the pool, or null. It goes away with the pool.
 HashTable* HashCreate(int bucketCount, MemoryPool pool);
 
-// Adds key with value; an existing key is refused (HASH_KEY_EXISTS) unless replace is non-zero.
+// Adds key with value; an existing key (the same bytes, case counts) is refused with
+// HASH_KEY_EXISTS unless replace is non-zero, which replaces its value.
 int HashInsert(HashTable* table, const char* key, uintptr_t value, int replace);
 
 // 1 and the key's value, or 0 when the key is absent.

@@ -58,8 +58,9 @@ int PoolFree(MemoryPool pool, void* block);
 // Releases the pool with every block still in it: 1, or 0 on failure.
 int PoolDestroy(MemoryPool pool);
 
-// Switches the failure report box on (non-zero) or off (0). Reports are on at start.
-void PoolSetReports(int on);
+// Switches the failure report box on (non-zero) or off (0) and answers the previous setting.
+// Reports are on at start.
+int PoolSetReports(int on);
 
 // Gives the last operation and error code: 1, or 0 while no pool was ever created.
 int PoolLastError(int* operation, int* code);

@@ -13,6 +13,7 @@
 #include "log/buffered_file.h"
 #include "log/log_reader.h"
 #include "services/paths.h"
+#include "services/registry.h"
 #include "services/shared_counts.h"
 
 const char kUninstallKeyPrefix[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
@@ -116,31 +117,15 @@ static void UninstallKeyPath(const char* keyName, char* path)
 // leaves it empty (a cut text would be written back wrong after a failure).
 static void ReadEntryValue(const char* keyPath, const char* valueName, char* field, DWORD fieldSize)
 {
-    field[0] = 0;
-    HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return;
     DWORD type = 0;
-    DWORD size = fieldSize - 1;
-    LONG status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(field),
-                                   &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || size >= fieldSize) {
+    if (!RegistryReadValue(HKEY_LOCAL_MACHINE, keyPath, valueName, &type, nullptr, field, fieldSize) ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
         field[0] = 0;
-        return;
-    }
-    field[size] = 0;
 }
 
 static void WriteEntryValue(const char* keyPath, const char* valueName, const char* text)
 {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                   lstrlenA(text) + 1);
-    RegCloseKey(key);
+    RegistryWriteValue(HKEY_LOCAL_MACHINE, keyPath, valueName, REG_SZ, -1, text);
 }
 
 static void ReadUninstallEntry(UninstallSession* session)

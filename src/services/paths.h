@@ -39,11 +39,12 @@ int GetDirectoryPart(const char* path, char* directory, size_t directorySize);
 int GetFileNamePart(const char* path, char* name, size_t nameSize);
 
 // The parent of a path ("C:\a\b" -> "C:\a", "C:\a" -> "C:\", "a" -> "").
-// 1, or 0 with an empty parent when the path is longer than MAX_PATH, does not fit, or is null.
+// 1, or 0 with an empty parent when it does not fit into parentSize bytes or the path is null.
 int GetParentPath(const char* path, char* parent, size_t parentSize);
 
 // out = directory, a backslash unless it ends in one, then name. 1, or 0 with out empty when the
-// result does not fit into outSize bytes or an argument is null.
+// result does not fit into outSize bytes or an argument is null. out may be the directory's own
+// buffer, but name must not lie inside out.
 int JoinPath(char* out, const char* directory, const char* name, size_t outSize);
 
 // Appends a backslash unless present, then name. 1, or 0 with the path unchanged when the result
@@ -99,7 +100,8 @@ int IsAbsoluteDrivePath(const char* path);
 int GetDrivePrefix(const char* path, char* prefix, int* length, size_t prefixSize);
 
 // Splits "\\server\share\rest" into root "\\server\share\" and rest "\rest" ("\" when nothing follows
-// the share). 1 on success, 0 (both outputs empty) for any other form, or when a part does not fit.
+// the share). 1 on success, 0 (both outputs empty) for any other form (an empty server or share
+// name included), or when a part does not fit.
 int SplitUncPath(const char* path, char* root, char* rest, size_t rootSize, size_t restSize);
 
 // --- File system ------------------------------------------------------------------------------
@@ -124,7 +126,7 @@ int IsDirectory(const char* path);
 int RemoveDirectoryPath(const char* path);
 
 // 1 when the directory holds nothing but subdirectories whose names begin with a dot (or cannot be
-// listed), else 0.
+// listed), else 0. A path too long to list (over MAX_PATH characters) is refused with 0.
 int IsDirectoryEmpty(const char* directory);
 
 // Creates one directory with default security. 0 on success, 1 on failure.

@@ -634,6 +634,15 @@ TEST_F(PathFiles, FileExists)
     EXPECT_EQ(0, FileExists("Q:\\no\\such\\drive"));
 }
 
+TEST_F(PathFiles, FileExistsRestoresTheErrorMode)
+{
+    ASSERT_TRUE(scratch.writeFile("file.txt"));
+    UINT original = SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    EXPECT_EQ(1, FileExists(at("file.txt").c_str()));
+    EXPECT_EQ(0, FileExists(at("missing").c_str()));
+    EXPECT_EQ(static_cast<UINT>(SEM_NOGPFAULTERRORBOX), SetErrorMode(original));
+}
+
 TEST_F(PathFiles, AttributesAndDirectories)
 {
     ASSERT_TRUE(scratch.writeFile("file.txt"));

@@ -1,8 +1,0 @@
-#include <gtest/gtest.h>
-#include <windows.h>
-
-TEST(Smoke, RunsUnderWindows)
-{
-    char dir[MAX_PATH];
-    EXPECT_GT(GetWindowsDirectoryA(dir, sizeof dir), 0u);
-}
