@@ -4,6 +4,19 @@ namespace {
 // The static control that carries a message box's text.
 const int MESSAGE_BOX_TEXT_ID = 0xFFFF;
 const DWORD POLL_MS = 20;
+
+// The button drawn as the default one: what Enter presses.
+int DefaultButton(HWND box)
+{
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        char className[16] = "";
+        GetClassNameA(child, className, sizeof className);
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        if (lstrcmpiA(className, "Button") == 0 && (style & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            return GetDlgCtrlID(child);
+    }
+    return 0;
+}
 }  // namespace
 
 MessageBoxAnswerer::MessageBoxAnswerer(const char* caption, int button)
@@ -54,9 +67,7 @@ void MessageBoxAnswerer::AnswerOpenBoxes()
         return;
     char text[4096] = "";
     GetDlgItemTextA(box, MESSAGE_BOX_TEXT_ID, text, sizeof text);
-    LRESULT defaultId = SendMessageA(box, DM_GETDEFID, 0, 0);
-    AnsweredBox answered{text, GetWindow(box, GW_OWNER),
-                         HIWORD(defaultId) == DC_HASDEFID ? static_cast<int>(LOWORD(defaultId)) : 0};
+    AnsweredBox answered{text, GetWindow(box, GW_OWNER), DefaultButton(box)};
     EnterCriticalSection(&lock_);
     last_ = answered;
     ++count_;
