@@ -44,9 +44,10 @@ const LinkSlot LINK_PREVIOUS = LINK_SMALLER;
 const LinkSlot LINK_NEXT = LINK_CHAIN;
 
 // With a few hundred distinct free sizes, a walk from the nearest of at most ten index entries
-// passes a dozen heads per request. Segments of user pools therefore also get a table of the heads
-// of the small sizes, with a bitmap of the sizes present, kept in the bookkeeping pool: it finds the
-// same best-fit head directly. Segments too small to profit go without, as do the allocator's own.
+// passes a dozen heads per request, and every new or vanished head touches both neighbours. Segments
+// of user pools therefore keep the heads of the small sizes in a table, with a bitmap of the sizes
+// present, kept in the bookkeeping pool: it finds the same best-fit head directly. Segments too
+// small to profit go without, as do the allocator's own.
 const uint32_t kTableSizes = 512;  // payload sizes kMinPayload to kMinPayload + 511
 const uint32_t kTableWords = kTableSizes / 64;
 const uint32_t kSmallestTabledSegment = 2048;
@@ -72,7 +73,8 @@ struct SegmentDescriptor {
     uint32_t largestFree;  // valid while compacted is set
     SegmentDescriptor* next;
     SizeTable* sizes;  // null where the segment goes without
-    uint32_t largestHead;  // the last head of the size list, 0 when nothing is free
+    uint32_t largestListSize;    // payload of the size list's last head, 0 when the list is empty
+    uint32_t largestTabledSize;  // largest size with a head in the table, 0 when none
     uint8_t indexLength;
     uint8_t indexUsed;  // the used entries come first
     IndexEntry index[1];  // indexLength entries, allocated with the descriptor
@@ -196,12 +198,13 @@ uint32_t TableSizeAtOrAbove(const SizeTable* t, uint32_t size)
     return word * 64 + uint32_t(__builtin_ctzll(bits)) + kMinPayload;
 }
 
-// The largest tabled size below 'size' (which may lie beyond the table) that has a head, or 0.
+uint32_t TableHead(const SizeTable* t, uint32_t size) { return t->head[size - kMinPayload]; }
+
+// The largest size below 'size' that has a head, or 0.
 uint32_t TableSizeBelow(const SizeTable* t, uint32_t size)
 {
-    uint32_t limit = size - kMinPayload < kTableSizes ? size - kMinPayload : kTableSizes;
-    if (limit == 0) return 0;
-    uint32_t bit = limit - 1;
+    if (size <= kMinPayload) return 0;
+    uint32_t bit = size - 1 - kMinPayload;
     int word = int(bit / 64);
     uint64_t bits = t->present[word] & (~uint64_t(0) >> (63 - bit % 64));
     while (bits == 0) {
@@ -211,8 +214,6 @@ uint32_t TableSizeBelow(const SizeTable* t, uint32_t size)
     return uint32_t(word) * 64 + 63 - uint32_t(__builtin_clzll(bits)) + kMinPayload;
 }
 
-uint32_t TableHead(const SizeTable* t, uint32_t size) { return t->head[size - kMinPayload]; }
-
 // ---- Size index ---------------------------------------------------------------------------------
 // Entries are sorted by size and heads have distinct sizes, so a binary search by size finds a
 // head's entry if it has one.
@@ -221,7 +222,8 @@ void ClearIndex(SegmentDescriptor* s)
 {
     memset(s->index, 0, sizeof(IndexEntry) * s->indexLength);
     s->indexUsed = 0;
-    s->largestHead = 0;
+    s->largestListSize = 0;
+    s->largestTabledSize = 0;
     if (s->sizes != nullptr) memset(s->sizes, 0, sizeof(SizeTable));
 }
 
@@ -284,23 +286,15 @@ uint32_t IndexStart(const SegmentDescriptor* s, uint32_t size)
 }
 
 // ---- Size list ----------------------------------------------------------------------------------
+// In a segment with a table, the small sizes are reached through the table alone; the sorted list
+// and the index then hold only the sizes beyond it. Either way the chosen block is the same: the
+// newest block of the smallest free size that fits.
 
-// The head to start a walk for 'size' from: through the table when the segment has one (the
-// nearest present size at or above, else below), otherwise through the index.
-uint32_t WalkStart(const SegmentDescriptor* s, uint32_t size)
-{
-    const SizeTable* t = s->sizes;
-    if (t != nullptr) {
-        uint32_t nearest = size - kMinPayload < kTableSizes ? TableSizeAtOrAbove(t, size) : 0;
-        if (nearest == 0) nearest = TableSizeBelow(t, size);
-        if (nearest != 0) return TableHead(t, nearest);
-    }
-    return IndexStart(s, size);
-}
+bool IsTabledSize(const SegmentDescriptor* s, uint32_t size) { return IsTabled(s->sizes, size); }
 
-uint32_t BestFitHead(const SegmentDescriptor* s, uint32_t size)
+uint32_t BestFitInList(const SegmentDescriptor* s, uint32_t size)
 {
-    uint32_t head = WalkStart(s, size);
+    uint32_t head = IndexStart(s, size);
     if (head == 0) return 0;
     if (PayloadAt(s, head) >= size) {
         for (uint32_t smaller; (smaller = LinkAt(s, head, LINK_SMALLER)) != 0 && PayloadAt(s, smaller) >= size;)
@@ -309,6 +303,16 @@ uint32_t BestFitHead(const SegmentDescriptor* s, uint32_t size)
     }
     while (head != 0 && PayloadAt(s, head) < size) head = LinkAt(s, head, LINK_LARGER);
     return head;
+}
+
+// The head of the smallest free size of at least 'size', or 0.
+uint32_t BestFitHead(const SegmentDescriptor* s, uint32_t size)
+{
+    if (IsTabledSize(s, size)) {
+        uint32_t found = TableSizeAtOrAbove(s->sizes, size);
+        if (found != 0) return TableHead(s->sizes, found);
+    }
+    return BestFitInList(s, size);
 }
 
 void JoinChain(SegmentDescriptor* s, uint32_t head, uint32_t block)
@@ -322,26 +326,28 @@ void JoinChain(SegmentDescriptor* s, uint32_t head, uint32_t block)
     SetLink(s, head, LINK_CHAIN, block);
 }
 
-void LinkNewHead(SegmentDescriptor* s, uint32_t block, uint32_t smaller, uint32_t larger)
+void SetHeadLinks(SegmentDescriptor* s, uint32_t block, uint32_t smaller, uint32_t larger)
 {
     s->base[block] = kStateHead;
     SetLink(s, block, LINK_LARGER, larger);
     SetLink(s, block, LINK_SMALLER, smaller);
     SetLink(s, block, LINK_CHAIN, 0);
+}
+
+void LinkNewHead(SegmentDescriptor* s, uint32_t block, uint32_t smaller, uint32_t larger)
+{
+    SetHeadLinks(s, block, smaller, larger);
+    uint32_t payload = PayloadAt(s, block);
     if (smaller != 0) SetLink(s, smaller, LINK_LARGER, block);
     if (larger != 0) SetLink(s, larger, LINK_SMALLER, block);
-    else s->largestHead = block;
-    uint32_t payload = PayloadAt(s, block);
-    if (IsTabled(s->sizes, payload)) TableSetHead(s->sizes, payload, block);
+    else s->largestListSize = payload;
     IndexNewHead(s, block, payload, smaller == 0);
 }
 
-// Files a free block under its size: into the chain of an existing head of that size, or as a new
-// head between its smaller and larger neighbours. Nothing is merged here.
-void InsertFree(SegmentDescriptor* s, uint32_t block, uint32_t payload)
+// Files a block of a size beyond the table into the sorted list.
+void InsertIntoList(SegmentDescriptor* s, uint32_t block, uint32_t payload)
 {
-    SetHeader(s, block, kStateHead, payload);
-    uint32_t head = WalkStart(s, payload);
+    uint32_t head = IndexStart(s, payload);
     if (head == 0) {
         LinkNewHead(s, block, 0, 0);
         return;
@@ -360,6 +366,35 @@ void InsertFree(SegmentDescriptor* s, uint32_t block, uint32_t payload)
     else LinkNewHead(s, block, smaller, larger);
 }
 
+// Files a free block under its size: into the chain of an existing head of that size, or as a new
+// head. Nothing is merged here.
+void InsertFree(SegmentDescriptor* s, uint32_t block, uint32_t payload)
+{
+    SetHeader(s, block, kStateHead, payload);
+    if (!IsTabledSize(s, payload)) {
+        InsertIntoList(s, block, payload);
+        return;
+    }
+    uint32_t head = TableHead(s->sizes, payload);
+    if (head != 0) {
+        JoinChain(s, head, block);
+    } else {
+        SetHeadLinks(s, block, 0, 0);
+        TableSetHead(s->sizes, payload, block);
+        if (payload > s->largestTabledSize) s->largestTabledSize = payload;
+    }
+}
+
+void UnlinkListHead(SegmentDescriptor* s, uint32_t head, uint32_t payload)
+{
+    uint32_t smaller = LinkAt(s, head, LINK_SMALLER);
+    uint32_t larger = LinkAt(s, head, LINK_LARGER);
+    if (smaller != 0) SetLink(s, smaller, LINK_LARGER, larger);
+    if (larger != 0) SetLink(s, larger, LINK_SMALLER, smaller);
+    else s->largestListSize = smaller != 0 ? PayloadAt(s, smaller) : 0;
+    IndexRemoveHead(s, head, payload, smaller != 0 ? smaller : larger);
+}
+
 // Takes one block of the head's size out of the free structure: a chain member when there is one,
 // so that the list and the index stay untouched, else the head itself.
 uint32_t TakeBlock(SegmentDescriptor* s, uint32_t head)
@@ -371,22 +406,25 @@ uint32_t TakeBlock(SegmentDescriptor* s, uint32_t head)
         if (next != 0) SetLink(s, next, LINK_PREVIOUS, head);
         return member;
     }
-    uint32_t smaller = LinkAt(s, head, LINK_SMALLER);
-    uint32_t larger = LinkAt(s, head, LINK_LARGER);
-    if (smaller != 0) SetLink(s, smaller, LINK_LARGER, larger);
-    if (larger != 0) SetLink(s, larger, LINK_SMALLER, smaller);
-    else s->largestHead = smaller;
     uint32_t payload = PayloadAt(s, head);
-    if (IsTabled(s->sizes, payload)) TableSetHead(s->sizes, payload, 0);
-    IndexRemoveHead(s, head, payload, smaller != 0 ? smaller : larger);
+    if (IsTabledSize(s, payload)) {
+        TableSetHead(s->sizes, payload, 0);
+        if (payload == s->largestTabledSize) s->largestTabledSize = TableSizeBelow(s->sizes, payload);
+    } else {
+        UnlinkListHead(s, head, payload);
+    }
     return head;
+}
+
+// Most segments a request passes cannot serve it; this tells without touching their blocks.
+inline bool MayServe(const SegmentDescriptor* s, uint32_t size)
+{
+    if (s->compacted && s->largestFree < size) return false;
+    return s->largestListSize >= size || s->largestTabledSize >= size;
 }
 
 void* AllocateInSegment(SegmentDescriptor* s, uint32_t size, bool zeroFill)
 {
-    if (s->compacted && s->largestFree < size) return nullptr;
-    // Cheaper than the walk, and most segments a request passes cannot serve it.
-    if (s->largestHead == 0 || PayloadAt(s, s->largestHead) < size) return nullptr;
     uint32_t head = BestFitHead(s, size);
     if (head == 0) return nullptr;
     uint32_t block = TakeBlock(s, head);
@@ -560,7 +598,8 @@ void* SearchPool(PoolEntry* entry, uint32_t size)
 {
     bool zeroFill = (entry->flags & POOL_ZERO_FILL) != 0;
     for (SegmentDescriptor* s = entry->first; s != nullptr; s = s->next)
-        if (void* block = AllocateInSegment(s, size, zeroFill)) return block;
+        if (MayServe(s, size))
+            if (void* block = AllocateInSegment(s, size, zeroFill)) return block;
     return nullptr;
 }
 

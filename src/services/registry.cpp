@@ -253,14 +253,16 @@ HKEY RegistryCreateKey(HKEY root, const char* path, const char* className)
     char canonical[KEY_PATH_SIZE];
     if (!CanonicalNonEmptyPath(path, canonical, sizeof canonical)) return nullptr;
 
+    // Windows 95 and Win32s keep no security on keys and may not set up a descriptor at all; the key
+    // is then created with the platform's defaults rather than not at all.
     SECURITY_DESCRIPTOR descriptor;
-    if (!InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION)) return nullptr;
     SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    bool secured = InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) != 0;
 
     // An administrator's keys belong to the Administrators group, so that any other administrator
     // can remove them later.
     PSID administrators = nullptr;
-    if (UserIsAdministrator() == 1) {
+    if (secured && UserIsAdministrator() == 1) {
         administrators = AllocateAdministratorsSid();
         if (!administrators) return nullptr;
         if (!SetSecurityDescriptorOwner(&descriptor, administrators, FALSE)) {
@@ -271,7 +273,8 @@ HKEY RegistryCreateKey(HKEY root, const char* path, const char* className)
     HKEY key = nullptr;
     DWORD disposition = 0;
     LONG status = RegCreateKeyExA(root, canonical, 0, const_cast<char*>(className ? className : ""),
-                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, &attributes, &key, &disposition);
+                                  REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, secured ? &attributes : nullptr, &key,
+                                  &disposition);
     if (administrators) FreeSid(administrators);
     return status == ERROR_SUCCESS ? key : nullptr;
 }

@@ -68,9 +68,13 @@ TEST_F(PoolTest, SmallRequestOccupiesTwelveBytePayload)
     EXPECT_EQ(block + 12 + 3, second);
 }
 
-TEST_F(PoolTest, BestFitChoosesSmallestFreeBlockThatFits)
+// Small segments keep every free size in the sorted list; larger ones find small sizes through a
+// table. Both must choose alike.
+class PoolBestFitTest : public PoolTest, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(PoolBestFitTest, SmallestFreeBlockThatFitsIsChosen)
 {
-    MemoryPool pool = Create(4096, 0);
+    MemoryPool pool = Create(GetParam(), 0);
     char* large = Alloc(pool, 100);
     Alloc(pool, 12);
     char* small = Alloc(pool, 50);
@@ -88,9 +92,30 @@ TEST_F(PoolTest, BestFitChoosesSmallestFreeBlockThatFits)
     EXPECT_EQ(100u, PoolBlockSize(large));
 }
 
+INSTANTIATE_TEST_SUITE_P(SegmentSizes, PoolBestFitTest, ::testing::Values(size_t(1000), size_t(8192), size_t(65000)));
+
+TEST_F(PoolTest, BestFitAmongLargeBlocks)
+{
+    MemoryPool pool = Create(8192, 0);
+    char* blocks[3];
+    const size_t sizes[3] = {1000, 600, 800};
+    for (int i = 0; i < 3; ++i) {
+        blocks[i] = Alloc(pool, sizes[i]);
+        Alloc(pool, 12);
+    }
+    for (char* b : blocks) ASSERT_EQ(1, PoolFree(pool, b));
+    EXPECT_EQ(blocks[2], Alloc(pool, 700));
+    EXPECT_EQ(700u, PoolBlockSize(blocks[2]));  // the 97 bytes left over are too few for what follows
+    // No small block fits: the smallest large one is split, and its rest serves the next request.
+    EXPECT_EQ(blocks[1], Alloc(pool, 100));
+    EXPECT_EQ(100u, PoolBlockSize(blocks[1]));
+    EXPECT_EQ(blocks[1] + 103, Alloc(pool, 497));
+    EXPECT_EQ(blocks[0], Alloc(pool, 990));
+}
+
 TEST_F(PoolTest, EqualSizesAreServedFromTheSameChain)
 {
-    MemoryPool pool = Create(4096, 0);
+    MemoryPool pool = Create(1000, 0);
     char* blocks[4];
     for (char*& b : blocks) {
         b = Alloc(pool, 40);
@@ -427,9 +452,11 @@ TEST_F(PoolTest, PointerIntoTheMiddleOfABlockIsRefused)
 
 // Random allocations and frees across several segments; every block carries a pattern that must
 // survive until it is freed, so overlapping blocks or a broken free structure show up.
-TEST_F(PoolTest, MixedWorkloadKeepsEveryBlockIntact)
+class PoolWorkloadTest : public PoolTest, public ::testing::WithParamInterface<size_t> {};
+
+TEST_P(PoolWorkloadTest, MixedWorkloadKeepsEveryBlockIntact)
 {
-    MemoryPool pool = Create(2000, POOL_STANDARD);
+    MemoryPool pool = Create(GetParam(), POOL_STANDARD);
     struct Live {
         unsigned char* data;
         size_t size;
@@ -465,6 +492,8 @@ TEST_F(PoolTest, MixedWorkloadKeepsEveryBlockIntact)
     for (const Live& l : live) expected += l.data != nullptr;
     EXPECT_EQ(expected, used);
 }
+
+INSTANTIATE_TEST_SUITE_P(SegmentSizes, PoolWorkloadTest, ::testing::Values(size_t(2000), size_t(4096), size_t(65000)));
 
 // The report is a modal box; a helper thread reads and closes it the way a user would.
 struct ReportSeen {
