@@ -57,13 +57,15 @@ void RestoreReadOnly(const char* path, const ReadOnlyLift& lift)
 // tells without disturbing it. 1 when the move worked.
 int PassesRenameTest(const char* path)
 {
-    if (!FileExists(path))
+    char directory[MAX_PATH + 1];
+    if (!FileExists(path) || !GetDirectoryPart(path, directory, sizeof directory))
         return 0;
+    // A bare file name lives in the current directory; an empty directory would mean the root.
+    if (directory[0] == '\0')
+        lstrcpyA(directory, ".");
     SetErrorMode(SEM_NOOPENFILEERRORBOX);
 
-    char directory[MAX_PATH + 1];
     char tempName[MAX_PATH + 1];
-    GetDirectoryPart(path, directory, sizeof directory);
     // With every name taken the last one is tried anyway; the move onto it then fails, which
     // counts the file as in use rather than risking another file.
     FindFreeTempName(directory, tempName);
