@@ -600,7 +600,8 @@ INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 {
     switch (message) {
     case WM_INITDIALOG:
-        InitialiseDialog(dialog, reinterpret_cast<ProgressWindow*>(lParam));
+        if (lParam)
+            InitialiseDialog(dialog, reinterpret_cast<ProgressWindow*>(lParam));
         return 0;
     case WM_PAINT:
         PaintDialog(dialog);
