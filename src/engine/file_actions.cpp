@@ -46,7 +46,7 @@ HMODULE LoadModuleQuietly(const char* path)
 // Records never name longer paths; a longer one cannot be handled by the ANSI file functions.
 int IsUsablePath(const char* path)
 {
-    return path && path[0] && strlen(path) <= MAX_PATH;
+    return path && strlen(path) <= MAX_PATH;
 }
 
 int DeleteOrFail(const char* path)

@@ -133,6 +133,10 @@ TEST_F(FileActionsTest, SharedRecordsThatNameNothingAreSkipped)
     EXPECT_EQ(0, RunCsf(missing, missing, 0));
     EXPECT_EQ("dword:1", CountOf(missing));
 
+    EXPECT_EQ(0, RunCsf("", "", 0));
+    std::string tooLong = tree_.Root() + "\\" + std::string(300, 'b');
+    EXPECT_EQ(ERR_FILE_NOT_REMOVED, RunCsf(tooLong, tooLong, 0));
+
     StringList* oneEntry = ListCreate(0);
     ListAppend(oneEntry, tree_.AddFile("common\\alone.dll").c_str());
     EXPECT_EQ(0, RemoveSharedFilesAction(nullptr, PHASE_RUN, nullptr, "", 0, oneEntry));
