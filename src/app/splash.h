@@ -5,8 +5,7 @@
 #include <windows.h>
 #include <stdint.h>
 
-// Key of the scrambled splash pictures (custom resources 1000 and 1001 of type 1000).
-const uint32_t SPLASH_KEY = 0x7B1D4C60u;
+#include "app/splash_key.h"
 
 enum
 {
@@ -47,3 +46,11 @@ LRESULT CALLBACK SplashWndProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 // The splash window, or null when none is shown (for the program's own checks and tests).
 HWND GetSplashWindow(void);
+
+// The palette for showing an 8-bit picture on a 256-colour screen: entries 10 to 245 are the
+// picture's colour-table entries 0 to 235, the first and last ten are the screen's system colours.
+// 'info' is the picture's information header followed by its colour table (256 entries).
+HPALETTE BuildSplashPalette(HDC screen, const BITMAPINFOHEADER* info);
+
+// Name of the temporary file the picture is unpacked into, in the Windows directory.
+const char SPLASH_TEMP_NAME[] = "_bmp23_.bm_";

@@ -49,7 +49,9 @@ const size_t POOL_MAX_SIZE = 65280;
 // largest request it accepts. Returns the handle, or POOL_NONE.
 MemoryPool PoolCreate(size_t initialSize, unsigned long flags);
 
-// Returns a block of at least size bytes, or null.
+// Returns a block of at least size bytes, or null. Blocks follow 3-byte headers, so their addresses
+// have no particular alignment: plain loads and stores of any type are fine on x86, but data that
+// needs alignment (interlocked operations, SSE types) must not be placed in a pool block.
 void* PoolAlloc(MemoryPool pool, size_t size);
 
 // Returns a block to the pool it came from: 1, or 0 on failure.

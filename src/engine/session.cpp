@@ -40,13 +40,14 @@ SessionPause gSessionPause = SleepPause;
 static MemoryPool enginePool = POOL_NONE;
 
 // The uninstall DLL is initialised once, before the first phase of the run.
-static int dllInitPending = 1;
+static int dllInitPending;
 
 enum { UNINSTALL_KEY_SIZE = sizeof kUninstallKeyPrefix + LOG_FIELD_BUFFER_SIZE,
        FINAL_MESSAGE_SIZE = 200 };
 
 int EngineInit()
 {
+    dllInitPending = 1;
     enginePool = PoolCreate(16384, POOL_TRY_ENLARGE | POOL_GROWABLE | POOL_ZERO_FILL);
     SharedCountInit(enginePool, GetPlatformClass());
     return 0;

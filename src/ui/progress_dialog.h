@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "core/pool.h"
+
 enum
 {
     PROGRESS_TOTAL = 1,   // value: the total number of steps (an integer)
@@ -37,7 +39,7 @@ enum
 
 struct ProgressWindow
 {
-    int32_t pool;                          // the pool that holds this record
+    MemoryPool pool;                       // the pool that holds this record
     HINSTANCE instance;                    // where dialog 1001 and bitmaps 701, 702 come from
     HBITMAP pictureBitmap;                 // prepared picture, null until initialised
     HBITMAP tickBitmap;                    // prepared check mark, null until initialised
@@ -62,3 +64,16 @@ int ProgressShow(ProgressWindow* progress);
 int ProgressFinish(ProgressWindow* progress);
 
 INT_PTR CALLBACK ProgressDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Drawing helpers of the dialog, also usable on any device context.
+//
+// Sunken frame: a shadow line up the left and along the top of the rectangle, a highlight line
+// along the bottom (one row below it) and up the right (white, or the shadow colour when the
+// button face is itself white).
+void DrawSunkenFrame(HDC dc, const RECT* rect);
+// Composites 'source' over the target's pixels inside 'rect': where the source has exactly the key
+// colour the target shows through. Returns the composite (the rectangle's size, compatible with
+// the target) and hands back the copy of the target's pixels in *background; the caller deletes
+// both. Null when a bitmap cannot be made (then *background is null too).
+HBITMAP MakeTransparentBitmap(HDC target, const RECT* rect, HBITMAP source, COLORREF key,
+                              HBITMAP* background);
