@@ -8,6 +8,8 @@
 static intptr_t CreatePhaseState(UninstallSession* session, InstallLog* log)
 {
     lastGroupShown[0] = 0;
+    if (!session)
+        return 0;
     MemoryPool pool = static_cast<MemoryPool>(SessionQuery(session, SESSION_POOL));
     PhaseState* state = static_cast<PhaseState*>(PoolAlloc(pool, sizeof(PhaseState)));
     if (!state)

@@ -63,5 +63,5 @@ int FindFreeTempName(const char* directory, char* nameOut);
 
 // Tests replace the free-space query of FileCopy to reach its limits on any drive; null restores
 // the real one (GetFreeBytes).
-typedef DWORD (*FreeBytesQuery)(const char* path);
+typedef uint32_t (*FreeBytesQuery)(const char* path);
 void FileSetFreeBytesQuery(FreeBytesQuery query);

@@ -5,20 +5,11 @@
 
 #include <stdint.h>
 
-struct StringList;
 #include "log/log_format.h"
 
-struct InstallLog;
+struct StringList;
 
-// One decoded record; it lives in the log's pool only while a request is being served.
-struct LogRecord {
-    uint32_t flags;
-    char* string;      // with RECORD_HAS_STRING
-    uint32_t number;   // with RECORD_HAS_NUMBER
-    StringList* list;  // with RECORD_HAS_LIST
-    uint32_t kindIndex;
-    uint32_t link;
-};
+struct InstallLog;
 
 // Open flags: this system only reads logs; LOG_OPEN_CREATE belongs to the installer.
 const uint32_t LOG_OPEN_CREATE = 2;

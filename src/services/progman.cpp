@@ -6,11 +6,16 @@
 #include <stdio.h>
 #include <stdlib.h>
 
+#include "core/pool.h"
+
 namespace {
+
+enum { PROGMAN_POOL_SIZE = 36864 };
 
 struct DdeClientState {
     int initialised;
     int windowsNT;
+    MemoryPool pool;
     char* commandBuffer;
     char* replyBuffer;
     DWORD instance;
@@ -26,12 +31,22 @@ HDDEDATA CALLBACK IgnoreTransaction(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG
     return nullptr;
 }
 
+// The pool and its two buffers are made once and kept to the end of the process, across a
+// shutdown and a later start.
 int AllocateBuffers()
 {
-    static char commandBuffer[PROGMAN_BUFFER_SIZE];
-    static char replyBuffer[PROGMAN_BUFFER_SIZE];
-    g_client.commandBuffer = commandBuffer;
-    g_client.replyBuffer = replyBuffer;
+    if (g_client.commandBuffer) return 1;
+    MemoryPool pool = PoolCreate(PROGMAN_POOL_SIZE, POOL_STANDARD);
+    if (pool == POOL_NONE) return 0;
+    char* command = static_cast<char*>(PoolAlloc(pool, PROGMAN_BUFFER_SIZE));
+    char* reply = static_cast<char*>(PoolAlloc(pool, PROGMAN_BUFFER_SIZE));
+    if (!command || !reply) {
+        PoolDestroy(pool);
+        return 0;
+    }
+    g_client.pool = pool;
+    g_client.commandBuffer = command;
+    g_client.replyBuffer = reply;
     return 1;
 }
 

@@ -225,8 +225,7 @@ TEST_F(SplashTest, MissingPictureShowsTheErrorBox)
     EXPECT_EQ(GetSplashWindow(), nullptr);
 }
 
-// Enabled once the buffered file layer deletes files (FileDelete).
-TEST_F(SplashTest, DISABLED_TemporaryPictureFileNeverStays)
+TEST_F(SplashTest, TemporaryPictureFileNeverStays)
 {
     std::string temporary = WindowsDirectoryFile(SPLASH_TEMP_NAME);
     ASSERT_EQ(ShowSplash(GetModuleHandleA(nullptr)), 1);

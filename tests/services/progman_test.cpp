@@ -88,6 +88,8 @@ TEST(ParseGroupInfo, NullOrEmptyDescriptionIsRefused)
 // Without any Program Manager every operation fails and item counts stay as the caller set them.
 TEST(ProgmanWithoutPeer, EveryCallFails)
 {
+    ProgmanServiceLock noServer;
+    ASSERT_TRUE(noServer.Held());
     RestartClient(1);
     EXPECT_EQ(ProgmanExecute("[ShowGroup(Acme,1)]"), 0);
     EXPECT_EQ(ProgmanShowGroup("Acme", 1), 0);

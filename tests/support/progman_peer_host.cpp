@@ -33,6 +33,20 @@ std::string EventName(const char* what)
 
 }  // namespace
 
+ProgmanServiceLock::ProgmanServiceLock()
+{
+    mutex_ = CreateMutexA(nullptr, FALSE, "UninstTestsProgmanService");
+    // An owner that died leaves the mutex abandoned, which still hands it over.
+    DWORD waited = mutex_ ? WaitForSingleObject(mutex_, 240000) : WAIT_FAILED;
+    held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
+
+ProgmanServiceLock::~ProgmanServiceLock()
+{
+    if (held_) ReleaseMutex(mutex_);
+    if (mutex_) CloseHandle(mutex_);
+}
+
 std::string SiblingProgramPath(const char* fileName)
 {
     char path[MAX_PATH];
@@ -65,6 +79,8 @@ std::vector<std::string> ReadTextLines(const std::string& path)
 bool ProgmanPeerHost::Start(const std::string& seed)
 {
     Stop();
+    lock_ = new ProgmanServiceLock();
+    if (!lock_->Held()) return false;
     folder_ = UniqueFolder();
     std::string seedPath = folder_ + "\\seed.txt";
     recordPath_ = folder_ + "\\record.txt";
@@ -105,6 +121,8 @@ void ProgmanPeerHost::Stop()
         RemoveDirectoryA(folder_.c_str());
         folder_.clear();
     }
+    delete lock_;
+    lock_ = nullptr;
 }
 
 std::vector<std::string> ProgmanPeerHost::Transactions() const

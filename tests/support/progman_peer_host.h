@@ -7,6 +7,22 @@
 #include <string>
 #include <vector>
 
+// Test programs run side by side in one prefix, and a Program Manager client talks to whichever
+// "PROGMAN" server answers first: a test that starts the stand-in, or that needs no server at
+// all, holds this lock (a mutex named across the prefix) while it runs.
+class ProgmanServiceLock {
+public:
+    ProgmanServiceLock();
+    ~ProgmanServiceLock();
+    ProgmanServiceLock(const ProgmanServiceLock&) = delete;
+    ProgmanServiceLock& operator=(const ProgmanServiceLock&) = delete;
+    bool Held() const { return held_; }
+
+private:
+    HANDLE mutex_ = nullptr;
+    bool held_ = false;
+};
+
 class ProgmanPeerHost {
 public:
     ProgmanPeerHost() = default;
@@ -15,6 +31,7 @@ public:
     ProgmanPeerHost& operator=(const ProgmanPeerHost&) = delete;
 
     // Seeds the peer with the given directives (see the peer's source) and waits until it serves.
+    // Holds the ProgmanServiceLock until Stop.
     bool Start(const std::string& seed);
     void Stop();
 
@@ -28,6 +45,7 @@ public:
     const std::string& RecordPath() const { return recordPath_; }
 
 private:
+    ProgmanServiceLock* lock_ = nullptr;
     PROCESS_INFORMATION process_{};
     HANDLE quit_ = nullptr;
     std::string folder_;

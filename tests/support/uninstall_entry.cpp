@@ -2,9 +2,6 @@
 
 #include <windows.h>
 
-#include <fstream>
-#include <sstream>
-
 #include "support/registry_keys.h"
 
 std::string UninstallEntryPath(const std::string& keyName)
@@ -62,17 +59,4 @@ std::vector<std::string> TempCopiesHolding(const std::string& content)
     } while (FindNextFileA(search, &entry));
     FindClose(search);
     return found;
-}
-
-std::string ReadWholeFile(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-bool PathExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

@@ -26,7 +26,5 @@ std::string WindowsDirectory();
 // log (or DLL) that a run left behind.
 std::vector<std::string> TempCopiesHolding(const std::string& content);
 
-// The whole content of a file; empty when it cannot be read.
-std::string ReadWholeFile(const std::string& path);
-
-bool PathExists(const std::string& path);
+// ReadWholeFile and PathExists come with the temporary trees.
+#include "support/temp_tree.h"

@@ -63,12 +63,11 @@ HWND WaitForWindow(const char* className, const char* caption, DWORD processId, 
 
 std::string WindowText(HWND window)
 {
+    // Another process's windows answer from their stored text, without a message, so a program
+    // that is busy (or waiting, as during its splash) can still be read.
     char text[2048];
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
-                             SMTO_ABORTIFHUNG, 5000, &length))
-        return std::string();
-    return std::string(text, length < sizeof text ? length : sizeof text - 1);
+    int length = GetWindowTextA(window, text, sizeof text);
+    return std::string(text, length > 0 ? length : 0);
 }
 
 std::string ControlText(HWND dialog, int id)

@@ -10,8 +10,7 @@
 // waiting up to timeoutMs for it to appear; null if none came.
 HWND WaitForWindow(const char* className, const char* caption, DWORD processId, DWORD timeoutMs);
 
-// The text of a window or of a dialog's control (id), read by message so that it works across
-// processes.
+// The text of a window or of a dialog's control (id), in this or another process.
 std::string WindowText(HWND window);
 std::string ControlText(HWND dialog, int id);
 

@@ -6,10 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "log/log_format.h"
-#include "log_writer.h"
 #include "support/progman_peer_host.h"
 #include "support/scratch_dir.h"
+#include "support/test_log.h"
 #include "support/uninstall_entry.h"
 #include "support/window_driver.h"
 
@@ -87,15 +86,7 @@ protected:
 
     void WriteLog(const std::vector<LogWriterRecord>& records = {})
     {
-        LogWriter* writer = LogWriterCreate(logPath_.c_str());
-        ASSERT_NE(nullptr, writer);
-        ASSERT_EQ(0, LogWriterSetString(writer, LOG_FIELD_APPLICATION, "Program Test App"));
-        ASSERT_EQ(0, LogWriterSetString(writer, LOG_FIELD_UNINSTALL_KEY, key_));
-        for (const LogWriterRecord& record : records) {
-            ASSERT_EQ(0, LogWriterAddRecord(writer, record));
-        }
-        std::string error;
-        ASSERT_EQ(0, LogWriterFinish(writer, &error)) << error;
+        ASSERT_EQ("", WriteTestLog(logPath_, "Program Test App", key_, records));
         original_ = ReadWholeFile(logPath_);
         ASSERT_TRUE(SetUninstallValue(key_, "DisplayName", "Program Test Application"));
         ASSERT_TRUE(SetUninstallValue(key_, "UninstallString", "uninst.exe -f" + logPath_));

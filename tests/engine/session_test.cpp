@@ -17,9 +17,8 @@
 #include "engine/registry_actions.h"
 #include "engine/session.h"
 #include "engine/shell_actions.h"
-#include "log/log_format.h"
-#include "log_writer.h"
 #include "support/scratch_dir.h"
+#include "support/test_log.h"
 #include "support/uninstall_entry.h"
 #include "ui/progress_dialog.h"
 
@@ -160,18 +159,7 @@ protected:
     void WriteLog(const std::vector<LogWriterRecord>& records, const std::string& keyName,
                   int total = -1)
     {
-        LogWriter* writer = LogWriterCreate(logPath_.c_str());
-        ASSERT_NE(nullptr, writer);
-        ASSERT_EQ(0, LogWriterSetString(writer, LOG_FIELD_APPLICATION, "Session Test App"));
-        ASSERT_EQ(0, LogWriterSetString(writer, LOG_FIELD_UNINSTALL_KEY, keyName));
-        if (total >= 0) {
-            ASSERT_EQ(0, LogWriterSetNumber(writer, LOG_FIELD_RECORD_COUNT, total));
-        }
-        for (const LogWriterRecord& record : records) {
-            ASSERT_EQ(0, LogWriterAddRecord(writer, record));
-        }
-        std::string error;
-        ASSERT_EQ(0, LogWriterFinish(writer, &error)) << error;
+        ASSERT_EQ("", WriteTestLog(logPath_, "Session Test App", keyName, records, total));
         original_ = ReadWholeFile(logPath_);
     }
     void WriteLog(const std::vector<LogWriterRecord>& records = {}) { WriteLog(records, key_); }

@@ -154,71 +154,57 @@ TEST_F(ExternalDll, NoCopyWithoutDll)
     EXPECT_EQ(scratch_ / "missing.dll", gOptions.dllPath);
 }
 
-TEST_F(ExternalDll, AnUnfinishedRunPutsTheDllBackIntoItsRemovedDirectory)
+// What happens to the DLL at the end, by how the run ended and what became of the DLL meanwhile.
+TEST_F(ExternalDll, PutBackOnlyWhenTheRunDidNotFinishAndTheDllIsGone)
 {
-    ASSERT_TRUE(scratch_.makeDir("app"));
-    std::string source = scratch_ / "app\\appun.dll";
-    ASSERT_TRUE(CopyFileA(dll_.c_str(), source.c_str(), FALSE));
-    Name(source);
-    CopyExternalDll();
-    ASSERT_EQ(1, gOptions.dllCopied);
-    std::string copy = gOptions.dllPath;
-    ASSERT_TRUE(DeleteFileA(source.c_str()));
-    ASSERT_TRUE(RemoveDirectoryA((scratch_ / "app").c_str()));
+    enum RunEnd { NO_SESSION, UNFINISHED, FINISHED };
+    enum DllFate { REMOVED_WITH_DIRECTORY, REMOVED, REPLACED };
+    struct Case {
+        RunEnd end;
+        DllFate fate;
+        const std::string* expected;  // content at the DLL's place afterwards; null: no file
+    };
+    const std::string dll = ReadWholeFile(dll_);
+    const std::string newer = "newer";
+    const Case cases[] = {
+        {UNFINISHED, REMOVED_WITH_DIRECTORY, &dll},
+        {UNFINISHED, REMOVED, &dll},
+        {UNFINISHED, REPLACED, &newer},
+        {FINISHED, REMOVED, nullptr},
+        {FINISHED, REPLACED, &newer},
+        {NO_SESSION, REMOVED, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "end " << c.end << " fate " << c.fate);
+        ASSERT_TRUE(scratch_.makeDir("app"));
+        std::string source = scratch_ / "app\\appun.dll";
+        ASSERT_TRUE(CopyFileA(dll_.c_str(), source.c_str(), FALSE));
+        Name(source);
+        CopyExternalDll();
+        ASSERT_EQ(1, gOptions.dllCopied);
+        std::string copy = gOptions.dllPath;
 
-    UninstallSession unfinished = {};
-    gSession = &unfinished;
-    RestoreExternalDll();
-    EXPECT_EQ(ReadWholeFile(dll_), ReadWholeFile(source));
-    EXPECT_FALSE(PathExists(copy));
-    gOptions.dllCopied = 0;
-}
+        ASSERT_TRUE(DeleteFileA(source.c_str()));
+        if (c.fate == REMOVED_WITH_DIRECTORY) {
+            ASSERT_TRUE(RemoveDirectoryA((scratch_ / "app").c_str()));
+        }
+        if (c.fate == REPLACED) {
+            ASSERT_TRUE(scratch_.writeFile("app\\appun.dll", newer));
+        }
+        UninstallSession session = {};
+        session.finished = c.end == FINISHED;
+        gSession = c.end == NO_SESSION ? nullptr : &session;
 
-TEST_F(ExternalDll, AnUnfinishedRunKeepsADllThatIsStillThere)
-{
-    std::string source = scratch_ / "appun.dll";
-    ASSERT_TRUE(CopyFileA(dll_.c_str(), source.c_str(), FALSE));
-    Name(source);
-    CopyExternalDll();
-    std::string copy = gOptions.dllPath;
-    ASSERT_TRUE(scratch_.writeFile("appun.dll", "newer"));
-    UninstallSession unfinished = {};
-    gSession = &unfinished;
-    RestoreExternalDll();
-    EXPECT_EQ("newer", ReadWholeFile(source));
-    EXPECT_FALSE(PathExists(copy));
-    gOptions.dllCopied = 0;
-}
-
-TEST_F(ExternalDll, AFinishedRunOnlyDeletesTheCopy)
-{
-    std::string source = scratch_ / "appun.dll";
-    ASSERT_TRUE(CopyFileA(dll_.c_str(), source.c_str(), FALSE));
-    Name(source);
-    CopyExternalDll();
-    std::string copy = gOptions.dllPath;
-    ASSERT_TRUE(DeleteFileA(source.c_str()));
-    UninstallSession finished = {};
-    finished.finished = 1;
-    gSession = &finished;
-    RestoreExternalDll();
-    EXPECT_FALSE(PathExists(source));
-    EXPECT_FALSE(PathExists(copy));
-    gOptions.dllCopied = 0;
-}
-
-TEST_F(ExternalDll, WithoutSessionTheRunCountsAsFinished)
-{
-    std::string source = scratch_ / "appun.dll";
-    ASSERT_TRUE(CopyFileA(dll_.c_str(), source.c_str(), FALSE));
-    Name(source);
-    CopyExternalDll();
-    std::string copy = gOptions.dllPath;
-    ASSERT_TRUE(DeleteFileA(source.c_str()));
-    RestoreExternalDll();
-    EXPECT_FALSE(PathExists(source));
-    EXPECT_FALSE(PathExists(copy));
-    gOptions.dllCopied = 0;
+        RestoreExternalDll();
+        if (c.expected) {
+            EXPECT_TRUE(*c.expected == ReadWholeFile(source));
+        } else {
+            EXPECT_FALSE(PathExists(source));
+        }
+        EXPECT_FALSE(PathExists(copy));
+        gOptions.dllCopied = 0;
+        DeleteTree(scratch_ / "app");
+    }
 }
 
 }  // namespace
