@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "log_writer.h"
+#include "support/message_box_answerer.h"
 #include "support/registry_keys.h"
 #include "support/scratch_dir.h"
 
@@ -72,15 +73,6 @@ std::string ProgramDirectory()
     DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string text(path, length);
     return text.substr(0, text.rfind('\\'));
-}
-
-// Answers Yes in the shared-file question while it is up; true once a question was answered.
-bool AnswerSharedFileQuestion()
-{
-    HWND box = FindWindowA("#32770", "Remove Shared File?");
-    if (!box) return false;
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), 0);
-    return true;
 }
 
 class UninstallEndToEnd : public ::testing::Test {
@@ -203,8 +195,8 @@ protected:
         ASSERT_EQ(LogWriterFinish(writer, &error), 0) << error;
     }
 
-    // Runs uninst.exe -a on the log and answers the shared-file question; the process's exit code.
-    DWORD RunUninstaller(int* questionsAnswered)
+    // Runs uninst.exe -a on the log; the process's exit code.
+    DWORD RunUninstaller()
     {
         std::string command = "\"" + Join(ProgramDirectory(), "uninst.exe") + "\" -a -f\"" + log_ + "\"";
         STARTUPINFOA startup = {};
@@ -216,17 +208,8 @@ protected:
             ADD_FAILURE() << "cannot start " << command;
             return 1;
         }
-        *questionsAnswered = 0;
-        bool answering = false;
-        DWORD waited = 0;
-        while (WaitForSingleObject(process.hProcess, 100) == WAIT_TIMEOUT && waited < 90000) {
-            waited += 100;
-            bool up = AnswerSharedFileQuestion();
-            if (up && !answering) ++*questionsAnswered;
-            answering = up;
-        }
         DWORD exitCode = 1;
-        if (waited >= 90000) {
+        if (WaitForSingleObject(process.hProcess, 90000) != WAIT_OBJECT_0) {
             ADD_FAILURE() << "uninst.exe did not end within 90 seconds";
             TerminateProcess(process.hProcess, 1);
         } else {
@@ -246,9 +229,12 @@ protected:
 TEST_F(UninstallEndToEnd, RemovesTheInstallationAndNothingElse)
 {
     std::vector<std::string> tempCopiesBefore = TempCopiesInWindowsDirectory();
-    int questions = 0;
-    EXPECT_EQ(RunUninstaller(&questions), 0u);
-    EXPECT_EQ(questions, 1) << "only the file whose count reached zero is asked about";
+    MessageBoxAnswerer yes("Remove Shared File?", IDYES);
+    EXPECT_EQ(RunUninstaller(), 0u);
+    EXPECT_EQ(yes.Count(), 1) << "only the file whose count reached zero is asked about";
+    std::string upperPath = Join(common_, "lastuser.dll");
+    CharUpperBuffA(&upperPath[0], static_cast<DWORD>(upperPath.size()));
+    EXPECT_NE(yes.Last().text.find(upperPath), std::string::npos) << yes.Last().text;
 
     // Files, directories and the log of the installation.
     EXPECT_FALSE(FileThere(app_)) << "the application's directory tree";
