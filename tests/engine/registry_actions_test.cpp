@@ -110,9 +110,13 @@ TEST_F(RegistryActionsTest, RemoveKeysNeverDeletesAProtectedKey)
         "-2147483648;CLSID\\",
         "-2147483645;Default",
     };
+    // HKEY_USERS\Default does not exist in Wine's prefix; made here, it must survive as well.
+    ASSERT_TRUE(TestCreateKey(HKEY_USERS, "Default\\UninstActionsProbe"));
     for (const char* record : records) {
         EXPECT_EQ(RunKeys(record), ERR_REGISTRY_NOT_REMOVED) << record;
     }
+    EXPECT_TRUE(TestKeyExists(HKEY_USERS, "Default\\UninstActionsProbe"));
+    EXPECT_TRUE(TestDeleteTree(HKEY_USERS, "Default"));
     EXPECT_TRUE(TestKeyExists(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion"));
     EXPECT_TRUE(TestKeyExists(HKEY_LOCAL_MACHINE, "System"));
     EXPECT_TRUE(TestKeyExists(HKEY_CURRENT_USER, "Control Panel"));
