@@ -1,5 +1,7 @@
-// Processor time uninst.exe uses while it only waits: (a) a finished interactive run waiting for
+// Processor time the program uses while it only waits: (a) a finished interactive run waiting for
 // OK, (b) an automatic run before its timer starts the session. Both should stay near zero.
+// The program runs inside this process, so that the process's own processor time is its time;
+// a second thread watches it, reads the clock and presses OK.
 //
 //   main_loop_bench [seconds to wait for OK, default 10]
 #include <windows.h>
@@ -9,6 +11,7 @@
 
 #include <string>
 
+#include "app/startup.h"
 #include "log/log_format.h"
 #include "log_writer.h"
 #include "support/window_driver.h"
@@ -17,18 +20,10 @@ namespace {
 
 const char kSuccessText[] = "Uninstall successfully completed.";
 
-std::string BesideThisProgram(const char* name)
-{
-    char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string text = path;
-    return text.substr(0, text.find_last_of('\\') + 1) + name;
-}
-
-double ProcessorSeconds(HANDLE process)
+double ProcessorSeconds()
 {
     FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user))
         return -1;
     ULARGE_INTEGER k, u;
     k.LowPart = kernel.dwLowDateTime;
@@ -37,26 +32,6 @@ double ProcessorSeconds(HANDLE process)
     u.HighPart = user.dwHighDateTime;
     return (k.QuadPart + u.QuadPart) / 1e7;
 }
-
-struct Run {
-    PROCESS_INFORMATION process = {};
-    bool Start(const std::string& arguments)
-    {
-        std::string command = "\"" + BesideThisProgram("uninst.exe") + "\" " + arguments;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        return CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                              &startup, &process) != 0;
-    }
-    ~Run()
-    {
-        if (process.hProcess) {
-            WaitForExit(process.hProcess, 30000);
-            CloseHandle(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-    }
-};
 
 bool WriteLog(const std::string& path, const std::string& key)
 {
@@ -68,36 +43,34 @@ bool WriteLog(const std::string& path, const std::string& key)
     return LogWriterFinish(writer) == 0;
 }
 
-void RemoveEntry(const std::string& key)
-{
-    RegDeleteKeyA(HKEY_LOCAL_MACHINE,
-                  ("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + key).c_str());
-}
+struct Watch {
+    DWORD waitMs;
+    bool ok;
+};
 
-// (b): the process from its start until just before the third timer tick (4.5 s).
-bool MeasureAutomaticWait(const std::string& log)
+// (b): from the start of the run until just before the third timer tick (4.5 s).
+DWORD WINAPI WatchAutomaticRun(void* parameter)
 {
-    Run run;
-    if (!run.Start("-a -f" + log))
-        return false;
+    Watch* watch = static_cast<Watch*>(parameter);
+    double atStart = ProcessorSeconds();
     Sleep(1000);
-    double afterStart = ProcessorSeconds(run.process.hProcess);
+    double afterStartUp = ProcessorSeconds();
     Sleep(3300);
-    double beforeTimer = ProcessorSeconds(run.process.hProcess);
+    double beforeTimer = ProcessorSeconds();
     printf("automatic mode, 0 to 4.3 s after start (session not yet started): %.3f s processor\n",
-           beforeTimer);
-    printf("automatic mode, 1.0 to 4.3 s after start (waiting for the timer only): %.3f s processor\n",
-           beforeTimer - afterStart);
-    return WaitForExit(run.process.hProcess, 30000) == 0;
+           beforeTimer - atStart);
+    printf("automatic mode, 1.0 to 4.3 s after start (only waiting for the timer): %.3f s "
+           "processor\n",
+           beforeTimer - afterStartUp);
+    watch->ok = true;
+    return 0;
 }
 
 // (a): a finished interactive run (no confirmation) while it waits for OK.
-bool MeasureFinishedWait(const std::string& log, DWORD waitMs)
+DWORD WINAPI WatchFinishedRun(void* parameter)
 {
-    Run run;
-    if (!run.Start("-y -f" + log))
-        return false;
-    DWORD id = run.process.dwProcessId;
+    Watch* watch = static_cast<Watch*>(parameter);
+    DWORD id = GetCurrentProcessId();
     HWND dialog = nullptr;
     for (DWORD start = GetTickCount(); !dialog && GetTickCount() - start < 20000;) {
         HWND candidate = WaitForWindow("#32770", nullptr, id, 200);
@@ -105,35 +78,49 @@ bool MeasureFinishedWait(const std::string& log, DWORD waitMs)
             dialog = candidate;
     }
     if (!dialog)
-        return false;
+        return 0;
     for (DWORD start = GetTickCount(); ControlText(dialog, 701) != kSuccessText;) {
         if (GetTickCount() - start > 30000)
-            return false;
+            return 0;
         Sleep(50);
     }
-    double finished = ProcessorSeconds(run.process.hProcess);
-    Sleep(waitMs);
-    double waited = ProcessorSeconds(run.process.hProcess);
-    printf("finished interactive run waiting %.1f s for OK: %.3f s processor\n", waitMs / 1000.0,
-           waited - finished);
+    double finished = ProcessorSeconds();
+    Sleep(watch->waitMs);
+    double waited = ProcessorSeconds();
+    printf("finished interactive run waiting %.1f s for OK: %.3f s processor\n",
+           watch->waitMs / 1000.0, waited - finished);
+    watch->ok = true;
     PressButton(dialog, IDOK);
-    return WaitForExit(run.process.hProcess, 10000) == 0;
+    return 0;
+}
+
+bool RunWatched(const std::string& arguments, LPTHREAD_START_ROUTINE watcher, Watch* watch)
+{
+    HANDLE thread = CreateThread(nullptr, 0, watcher, watch, 0, nullptr);
+    if (!thread)
+        return false;
+    RunUninstaller(GetModuleHandleA(nullptr), arguments.c_str());
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    return watch->ok;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    DWORD waitMs = argc > 1 ? static_cast<DWORD>(atof(argv[1]) * 1000) : 10000;
+    Watch watch = {argc > 1 ? static_cast<DWORD>(atof(argv[1]) * 1000) : 10000, false};
     char temp[MAX_PATH];
     GetTempPathA(sizeof temp, temp);
     std::string key = "UninstBench" + std::to_string(GetCurrentProcessId());
     std::string log = std::string(temp) + key + ".log";
 
-    bool ok = WriteLog(log, key) && MeasureAutomaticWait(log);
-    ok = ok && WriteLog(log, key) && MeasureFinishedWait(log, waitMs);
+    bool ok = WriteLog(log, key) && RunWatched("-a -f" + log, WatchAutomaticRun, &watch);
+    watch.ok = false;
+    ok = ok && WriteLog(log, key) && RunWatched("-y -f" + log, WatchFinishedRun, &watch);
     DeleteFileA(log.c_str());
-    RemoveEntry(key);
+    RegDeleteKeyA(HKEY_LOCAL_MACHINE,
+                  ("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\" + key).c_str());
     if (!ok) {
         fprintf(stderr, "main_loop_bench: a run did not go as expected\n");
         return 1;

@@ -6,7 +6,7 @@
 #include "app/options.h"
 #include "app/startup.h"
 
-enum { CAPTION_SIZE = 100, MESSAGE_SIZE = 500, POOL_REPORT_TEXT_SIZE = 200 };
+enum { CAPTION_SIZE = 100, MESSAGE_SIZE = 500 };
 
 struct ErrorMessage {
     int32_t code;
@@ -58,21 +58,4 @@ int32_t ReportError(int32_t code, const char* text, int32_t, UninstallSession*)
     MessageBeep(MB_OK);
     MessageBoxA(nullptr, message, caption, MB_OK);
     return 1;
-}
-
-// The program's resources hold no texts for the pool report; these stand in for them.
-static const char kPoolReportCaption[] = "Memory Error";
-static const char kPoolReportFormat[] = "Memory management error %d.";
-
-void ShowPoolReport(int poolErrorCode)
-{
-    char caption[POOL_REPORT_TEXT_SIZE];
-    if (!LoadStringA(gInstance, IDS_POOL_REPORT_CAPTION, caption, sizeof caption))
-        lstrcpynA(caption, kPoolReportCaption, sizeof caption);
-    char format[POOL_REPORT_TEXT_SIZE];
-    if (!LoadStringA(gInstance, IDS_POOL_REPORT_FORMAT, format, sizeof format))
-        lstrcpynA(format, kPoolReportFormat, sizeof format);
-    char message[POOL_REPORT_TEXT_SIZE];
-    snprintf(message, sizeof message, format, poolErrorCode + 3000);
-    MessageBoxA(nullptr, message, caption, MB_OK | MB_ICONERROR);
 }

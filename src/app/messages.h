@@ -21,9 +21,7 @@ enum {
     IDS_ERR_FEEDBACK_WINDOW = 1005,
     IDS_ERR_INTERNAL = 1006,
     IDS_ERR_EXTERNAL_DLL = 1007,
-    IDS_PROTECTED_FIRST = 1401,
-    IDS_POOL_REPORT_CAPTION = 11115,
-    IDS_POOL_REPORT_FORMAT = 11461
+    IDS_PROTECTED_FIRST = 1401
 };
 
 // Shows the message of an error code (-2 … -7, -200) in interactive mode only. Always 1.
@@ -32,6 +30,3 @@ int32_t ReportError(int32_t code, const char* text, int32_t value, UninstallSess
 // Builds the message of code into buffer (bufferSize bytes): the string itself, or for the codes
 // that name a file the string's format with text at "%s". 0 when the code has no message.
 int FormatErrorMessage(int32_t code, const char* text, char* buffer, int bufferSize);
-
-// The memory-pool report box: "<pool error code + 3000>" under the pool report caption.
-void ShowPoolReport(int poolErrorCode);

@@ -113,8 +113,9 @@ TEST_F(Messages, StringTableHoldsTheProgramsTexts)
     }
     char buffer[100];
     EXPECT_EQ(0, LoadStringA(gInstance, 1411, buffer, sizeof buffer));
-    EXPECT_EQ(0, LoadStringA(gInstance, IDS_POOL_REPORT_CAPTION, buffer, sizeof buffer));
-    EXPECT_EQ(0, LoadStringA(gInstance, IDS_POOL_REPORT_FORMAT, buffer, sizeof buffer));
+    // The memory-pool report keeps its texts in the pool layer.
+    EXPECT_EQ(0, LoadStringA(gInstance, 11115, buffer, sizeof buffer));
+    EXPECT_EQ(0, LoadStringA(gInstance, 11461, buffer, sizeof buffer));
 }
 
 TEST_F(Messages, InteractiveReportIsAnOkBoxWithoutIcon)
@@ -136,15 +137,6 @@ TEST_F(Messages, UnattendedModesShowNothing)
     EXPECT_EQ(1, ReportError(-6, nullptr, 0, nullptr));
     EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_FALSE(answerer.Finish());
-}
-
-TEST_F(Messages, PoolReportNamesTheCodePlus3000WithAnErrorIcon)
-{
-    BoxAnswerer answerer("Memory Error", IDOK);
-    ShowPoolReport(12);
-    ASSERT_TRUE(answerer.Finish());
-    EXPECT_EQ("Memory management error 3012.", answerer.text());
-    EXPECT_TRUE(answerer.hadIcon());
 }
 
 TEST_F(Messages, SessionWithoutReporterShowsTheFixedBox)
