@@ -74,7 +74,10 @@ check() {
     stage "$f"
     files+=("C:\\e2e\\$f")
   done
-  helper check "${files[@]}" || fail "$what"
+  local status=0
+  helper check "${files[@]}" > "$work/check.out" 2>&1 || status=$?
+  cat "$work/check.out"
+  [ "$status" = 0 ] || fail "$what (exit code $status)"
 }
 
 # system.ini names the shell; the per-program version emulation names the platform.
@@ -95,7 +98,9 @@ install_sample() {
   log=$(printf '%s' "$log_path" | dbcs_names)
   helper mkdir "$(printf '%s' 'C:\Acme\Tool' | dbcs_names)" || fail "log directory"
   win 'C:\e2e\logtool.exe' build 'C:\e2e\acme.txt' "$log" || fail "logtool build"
-  win reg import 'Z:'"$(echo "$sample/sentinels.reg" | tr / '\\')" >/dev/null 2>&1 || fail "sentinel registry"
+  local status=0
+  win reg import 'Z:'"$(echo "$sample/sentinels.reg" | tr / '\\')" > "$work/reg.out" 2>&1 || status=$?
+  [ "$status" = 0 ] || fail "sentinel registry (exit code $status): $(tr -d '\r' < "$work/reg.out")"
   helper touch 'C:\Other\keep.txt' 'C:\windows\system32\acmecomm.dll' 'C:\windows\system32\othershr.dll' \
          '%PROGRAMS%\Other Tools\Other.lnk' || fail "sentinel files"
   helper install "$log" "$desktop" 'C:\windows\uninst.exe' 'C:\e2e\seed.txt' || fail "install"
@@ -134,6 +139,22 @@ run_uninstaller() {
   wait "$driver" || fail "window steps: $(tr '\n' ' ' < "$work/drive.out")"
 }
 
+await_file() { for _ in $(seq 600); do [ -e "$1" ] && return 0; sleep 0.1; done; return 1; }
+
+# Cuts the uninstaller's temporary log copy at the given offset behind Windows' back, and puts it
+# back whole (the same file, rewritten in place) once the error is on the screen.
+fail_disk_while_asked() {
+  local cut=$1 copy
+  await_file "$drive_c/e2e/question-up" || return 1
+  copy=$(ls "$drive_c/windows/"_detmp.* | head -1)
+  cp "$copy" "$work/log-copy"
+  truncate -s "$cut" "$copy"
+  touch "$drive_c/e2e/disk-failed"
+  await_file "$drive_c/e2e/error-shown" || return 1
+  cat "$work/log-copy" > "$copy"
+  touch "$drive_c/e2e/disk-repaired"
+}
+
 shared_question='press:Remove Shared File?:6'
 progress='Remove Programs From Your Computer'
 
@@ -143,7 +164,7 @@ run_case() {
       set_platform Explorer.exe ""
       install_sample explorer
       run_uninstaller "-a -f" "$shared_question"
-      check "removed" removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
+      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
       check "kept" kept.txt kept_explorer.txt
       ;;
     nt_explorer_interactive)
@@ -153,7 +174,7 @@ run_case() {
         "text:$progress:701" "press:$progress:1"
       grep -q '^text: Uninstall successfully completed\.' "$work/drive.out" ||
         fail "final message: $(grep '^text:' "$work/drive.out")"
-      check "removed" removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
+      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
       check "kept" kept.txt kept_explorer.txt
       ;;
     nt_progman_auto | win32s_auto)
@@ -163,10 +184,10 @@ run_case() {
       run_uninstaller "-a -f" "$shared_question"
       check_peer
       if [ "$case_name" = win32s_auto ]; then
-        check "removed" removed.txt removed_dirs.txt
+        check "removed" counted_once.txt removed.txt removed_dirs.txt
         check "kept" kept.txt kept_product.txt
       else
-        check "removed" removed.txt removed_dirs.txt removed_product.txt
+        check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt
         check "kept" kept.txt
       fi
       ;;
@@ -174,7 +195,7 @@ run_case() {
       set_platform progman.exe win95
       install_sample explorer
       run_uninstaller "-a -f" "$shared_question"
-      check "removed" removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
+      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
       check "kept" kept.txt kept_explorer.txt
       ;;
     abandoned_then_rerun)
@@ -184,7 +205,27 @@ run_case() {
       run_uninstaller "-f" 'press:Confirm File Deletion:6' 'quit:Remove Shared File?'
       check "restored after the abandoned run" abandoned.txt installed_explorer.txt
       run_uninstaller "-a -f" "$shared_question"
-      check "removed" removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
+      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
+      check "kept" kept.txt kept_explorer.txt
+      ;;
+    failed_step_then_rerun)
+      set_platform Explorer.exe ""
+      install_sample explorer
+      # While the shared-file question is up, the temporary log copy loses its registry records, as
+      # on a failing disk: the next read fails, the user is told (message 1006), and once the copy
+      # is whole again the run ends restored.
+      local registry_records
+      registry_records=$(helper offset "$log" CRK | tr -d '\r')
+      fail_disk_while_asked "$registry_records" &
+      background+=($!)
+      run_uninstaller "-f" 'press:Confirm File Deletion:6' 'wait:Remove Shared File?:6' \
+        'signal:question-up' 'await:disk-failed' "$shared_question" 'text:Uninstall:65535' \
+        'signal:error-shown' 'await:disk-repaired' 'press:Uninstall:1'
+      grep -q '^text: Internal error, unable to continue uninstall process\.' "$work/drive.out" ||
+        fail "error message: $(grep '^text:' "$work/drive.out")"
+      check "restored after the failed run" failed_step.txt
+      run_uninstaller "-a -f" 'press:Remove Shared File?:7'
+      check "removed" counted_twice.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
       check "kept" kept.txt kept_explorer.txt
       ;;
     in_use_nt | in_use_win95)
@@ -200,7 +241,7 @@ run_case() {
       wait "$holder"
       win wineboot -r >/dev/null 2>&1
       WINEPREFIX=$prefix "$server" -w
-      check "removed after the restart" removed.txt removed_product.txt removed_explorer.txt
+      check "removed after the restart" counted_once.txt removed.txt removed_product.txt removed_explorer.txt
       check "left behind" in_use_left.txt
       check "kept" kept.txt kept_explorer.txt
       ;;
@@ -210,7 +251,7 @@ run_case() {
       set_platform Explorer.exe ""
       install_sample explorer
       run_uninstaller "-a -f" "$shared_question"
-      check "removed" removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
+      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
       check "kept" kept.txt kept_explorer.txt
       ;;
     *)

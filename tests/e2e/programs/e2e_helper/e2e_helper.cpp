@@ -8,12 +8,15 @@
 //       checks the prefix: one expectation a line (see CheckLine); prints every failure.
 //   e2e_helper touch <file>...   /   e2e_helper mkdir <directory>...
 //       puts files (and their folders) or directories in place; %PROGRAMS% as in check.
+//   e2e_helper offset <log> <kind>
+//       prints the file offset of the kind's first record.
 //   e2e_helper hold <file> <release file>
 //       keeps the file open without sharing until the release file appears, so that it is in use.
 //   e2e_helper drive <step>...
 //       drives the uninstaller's windows: "press:<caption>:<id>", "wait:<caption>:<id>" (until the
 //       control is enabled), "quit:<caption>" (ends the window's thread's message loop),
 //       "text:<caption>:<id>" (prints the control's text); each step waits for its window.
+//       "signal:<name>" creates C:\e2e\<name>; "await:<name>" waits until it exists.
 //
 // Exit code 0 on success, 1 on a failed check or step, 2 on bad usage.
 #include <windows.h>
@@ -442,6 +445,28 @@ int MakeDirectoryCommand(int argc, char** argv)
 }
 
 // ---------------------------------------------------------------------------------------------
+// the log's layout
+
+uint32_t FirstRecordOffset(const char* path, const char* kind)
+{
+    InstallLog* log = LogOpen(path, LOG_OPEN_EXISTING);
+    uint32_t offset = 0;
+    LogKindInfo info;
+    for (int i = 0; log && LogGetKind(log, i, &info); ++i)
+        if (strcmp(info.name, kind) == 0) offset = info.firstRecord;
+    LogClose(log);
+    return offset;
+}
+
+int PrintRecordOffset(int argc, char** argv)
+{
+    if (argc < 4) return 2;
+    uint32_t offset = FirstRecordOffset(argv[2], argv[3]);
+    printf("%u\n", offset);
+    return offset ? 0 : 1;
+}
+
+// ---------------------------------------------------------------------------------------------
 // hold
 
 int Hold(int argc, char** argv)
@@ -496,11 +521,37 @@ HWND WaitForDialog(const char* caption, int id)
     return nullptr;
 }
 
+// Steps that meet the script half way: "signal:<name>" creates C:\e2e\<name>, "await:<name>"
+// waits until the script has created it.
+bool Rendezvous(const std::string& verb, const std::string& name)
+{
+    std::string path = "C:\\e2e\\" + name;
+    if (verb == "signal") {
+        HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return false;
+        CloseHandle(file);
+        return true;
+    }
+    for (int waited = 0; waited < 60000; waited += 100) {
+        if (FileIsThere(path)) return true;
+        Sleep(100);
+    }
+    return false;
+}
+
 bool RunStep(const std::string& step)
 {
-    size_t first = step.find(':');
+    size_t colon = step.find(':');
+    std::string verb = step.substr(0, colon);
+    if (verb == "signal" || verb == "await") {
+        bool ok = colon != std::string::npos && Rendezvous(verb, step.substr(colon + 1));
+        if (!ok) Fail("step " + step);
+        printf("done: %s\n", step.c_str());
+        fflush(stdout);
+        return ok;
+    }
+    size_t first = colon;
     size_t last = step.rfind(':');
-    std::string verb = step.substr(0, first);
     std::string caption = verb == "quit" ? step.substr(first + 1) : step.substr(first + 1, last - first - 1);
     int id = verb == "quit" ? 0 : atoi(step.substr(last + 1).c_str());
     HWND dialog = WaitForDialog(caption.c_str(), id);
@@ -545,6 +596,7 @@ int main(int argc, char** argv)
     if (command == "install") return Install(argc, argv);
     if (command == "check") return Check(argc, argv);
     if (command == "hold") return Hold(argc, argv);
+    if (command == "offset") return PrintRecordOffset(argc, argv);
     if (command == "touch") return Touch(argc, argv);
     if (command == "mkdir") return MakeDirectoryCommand(argc, argv);
     if (command == "drive") return Drive(argc, argv);
