@@ -57,6 +57,8 @@ fresh_prefix() {
   tar -C "$base" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs \
       --exclude=./wineserver -cf - . | tar -C "$prefix" -xf -
   cp -al "$base/drive_c/windows/system32" "$base/drive_c/windows/winsxs" "$drive_c/windows/"
+  # Tests running in the shared prefix meanwhile may have left temporary log copies there.
+  rm -f "$drive_c/windows/_detmp."*
   mkdir -p "$drive_c/e2e" "$drive_c/Other"
   cp "$bin/uninst.exe" "$drive_c/windows/uninst.exe"
   cp "$bin/e2e_helper.exe" "$bin/progman_peer.exe" "$bin/logtool.exe" "$drive_c/e2e/"
@@ -98,7 +100,11 @@ install_sample() {
          '%PROGRAMS%\Other Tools\Other.lnk' || fail "sentinel files"
   helper install "$log" "$desktop" 'C:\windows\uninst.exe' 'C:\e2e\seed.txt' || fail "install"
   check "installed" installed.txt
-  [ "$desktop" = explorer ] && check "shortcuts installed" installed_explorer.txt
+  check "sentinels in place" kept.txt
+  if [ "$desktop" = explorer ]; then
+    check "shortcuts installed" installed_explorer.txt
+    check "sentinel shortcuts in place" kept_explorer.txt
+  fi
 }
 
 start_peer() {

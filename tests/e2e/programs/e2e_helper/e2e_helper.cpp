@@ -321,9 +321,14 @@ int Install(int argc, char** argv)
 // ---------------------------------------------------------------------------------------------
 // check
 
+// A pattern such as C:\windows\_detmp.* is there when anything matches it.
 bool FileIsThere(const std::string& path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA(path.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
 }
 
 bool KeyIsThere(const std::string& name)
@@ -361,7 +366,7 @@ bool FileHasText(const std::string& spec)
     return bar != std::string::npos && text.find(spec.substr(bar + 1)) != std::string::npos;
 }
 
-// One expectation: "<verb> <argument>". Verbs: present/absent (file or directory),
+// One expectation: "<verb> <argument>". Verbs: present/absent (file, directory or pattern),
 // key-present/key-absent (HKLM\...), value-present/value-absent ("key|name"),
 // value-is ("key|name|data"), text-has/text-lacks ("file|text"). Blank lines and "#" comments are skipped.
 void CheckLine(const std::string& line)
