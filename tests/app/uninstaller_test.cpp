@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "support/progman_peer_host.h"
+#include "support/registry_keys.h"
 #include "support/scratch_dir.h"
 #include "support/test_log.h"
 #include "support/uninstall_entry.h"
@@ -84,9 +86,10 @@ protected:
         SetEnvironmentVariableA("UNINST_TEST_DLL_RECORD", nullptr);
     }
 
-    void WriteLog(const std::vector<LogWriterRecord>& records = {})
+    void WriteLog(const std::vector<LogWriterRecord>& records = {},
+                  const std::string& appPaths = std::string())
     {
-        ASSERT_EQ("", WriteTestLog(logPath_, "Program Test App", key_, records));
+        ASSERT_EQ("", WriteTestLog(logPath_, "Program Test App", key_, records, -1, appPaths));
         original_ = ReadWholeFile(logPath_);
         ASSERT_TRUE(SetUninstallValue(key_, "DisplayName", "Program Test Application"));
         ASSERT_TRUE(SetUninstallValue(key_, "UninstallString", "uninst.exe -f" + logPath_));
@@ -162,6 +165,40 @@ TEST_F(Uninstaller, AutomaticRunStartsAtTheThirdTickAndEndsByItself)
     EXPECT_EQ(0, FinishUnseen(&shown));
     EXPECT_FALSE(shown);
     EXPECT_GE(Elapsed(), 4000u);
+    EXPECT_FALSE(PathExists(logPath_));
+    EXPECT_TRUE(TempCopiesHolding(original_).empty());
+}
+
+LogWriterRecord Recorded(const std::string& kind, const std::string& text)
+{
+    LogWriterRecord record;
+    record.kind = kind;
+    record.flags = RECORD_HAS_STRING | RECORD_HAS_NUMBER;
+    record.string = text;
+    return record;
+}
+
+TEST_F(Uninstaller, AutomaticRunRemovesWhatTheLogRecords)
+{
+    ASSERT_TRUE(scratch_.makeDir("inst"));
+    ASSERT_TRUE(scratch_.makeDir("inst\\sub"));
+    ASSERT_TRUE(scratch_.writeFile("inst\\tool.exe", "tool"));
+    ASSERT_TRUE(scratch_.writeFile("inst\\sub\\data.dat", "data"));
+    ASSERT_TRUE(scratch_.writeFile("kept.txt", "not the application's"));
+    std::string appPath = key_ + ".exe";
+    std::string appPathKey = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\" + appPath;
+    ASSERT_TRUE(TestSetString(HKEY_LOCAL_MACHINE, appPathKey, "", (scratch_ / "inst\\tool.exe").c_str()));
+    WriteLog({Recorded("CF", scratch_ / "inst\\tool.exe"),
+              Recorded("CF", scratch_ / "inst\\sub\\data.dat"), Recorded("CDR", scratch_ / "inst"),
+              Recorded("CDR", scratch_ / "inst\\sub"), Recorded("MRK", "")},
+             appPath);
+    Start("-a -f" + logPath_);
+    EXPECT_EQ(0, Finish());
+    EXPECT_FALSE(PathExists(scratch_ / "inst"));
+    EXPECT_TRUE(PathExists(scratch_ / "kept.txt"));
+    EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, appPathKey));
+    TestDeleteTree(HKEY_LOCAL_MACHINE, appPathKey);
+    EXPECT_FALSE(UninstallEntryExists(key_));
     EXPECT_FALSE(PathExists(logPath_));
     EXPECT_TRUE(TempCopiesHolding(original_).empty());
 }
@@ -345,6 +382,22 @@ TEST_F(Uninstaller, MissingLogIsNamedInMessage1003)
     EXPECT_FALSE(MessageBoxHasIcon(box));
     PressButton(box, IDOK);
     EXPECT_EQ(0, Finish(10000));
+}
+
+TEST_F(Uninstaller, CorruptLogIsNamedInMessage1004AndLeftAlone)
+{
+    original_ = "not a log " + key_;
+    ASSERT_TRUE(scratch_.writeFile("app\\setup.log", original_));
+    Start("-y -f\"" + logPath_ + "\"");
+    HWND box = WaitForWindow("#32770", "Uninstall", Id(), 10000);
+    ASSERT_NE(nullptr, box);
+    EXPECT_EQ("The log file '" + logPath_ +
+                  "' is not valid or the data has been corrupted.  Uninstallation will not continue.",
+              MessageBoxText(box));
+    PressButton(box, IDOK);
+    EXPECT_EQ(0, Finish(10000));
+    EXPECT_EQ(original_, ReadWholeFile(logPath_));
+    EXPECT_TRUE(TempCopiesHolding(original_).empty());
 }
 
 TEST_F(Uninstaller, EmptyCommandLineLooksForAnEmptyLogName)
