@@ -17,7 +17,7 @@ namespace {
 
 enum { PROGRAMS_FOLDER_SIZE = 272 };
 
-// The user's Programs folder, read anew on every use: the installer may have run for another user.
+// The user's Programs folder: one buffer, filled anew from the registry for every record.
 char programsFolder[PROGRAMS_FOLDER_SIZE];
 
 const char kShellFoldersKey[] = "\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders\\";

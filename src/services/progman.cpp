@@ -5,6 +5,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "core/pool.h"
 
@@ -64,9 +65,9 @@ int SendFormatted(int length)
     return ProgmanExecute(g_client.commandBuffer);
 }
 
-// Copies up to limit bytes of field text (stopping at stop or at end) into out, which holds
-// outSize bytes and is always terminated. Double-byte characters are stepped whole so that a
-// trail byte is never taken for the stop character. Returns where the field ended.
+// Walks one field, up to the stop character or to end, and copies as much of it as fits into out
+// (outSize bytes, always terminated; out may be null). Double-byte characters are stepped whole,
+// so a trail byte is never taken for the stop character. Returns where the field ended.
 const char* TakeField(const char* text, const char* end, char stop, char* out, size_t outSize)
 {
     size_t used = 0;
@@ -151,7 +152,7 @@ int ProgmanRequest(const char* group, char* reply, size_t capacity)
                          : nullptr;
     if (data) {
         // The reply need not be terminated: the last byte of the buffer is kept for the terminator.
-        DWORD copied = DdeGetData(data, (LPBYTE)reply, (DWORD)(capacity - 1), 0);
+        DWORD copied = capacity > 1 ? DdeGetData(data, (LPBYTE)reply, (DWORD)(capacity - 1), 0) : 0;
         reply[copied < capacity ? copied : capacity - 1] = 0;
         DdeFreeDataHandle(data);
         received = 1;

@@ -51,7 +51,12 @@ stage() { dbcs_names < "$sample/$1" | to_ansi > "$drive_c/e2e/$1"; }
 # The system directories are linked, not copied: the programs under test only add or delete
 # entries there, which leaves the shared prefix untouched. Everything else is a real copy.
 fresh_prefix() {
-  [ -f "$base/.uninst-ready" ] || UNINST_WINEPREFIX=$base "$top/scripts/wineprefix" >/dev/null
+  # Cases start side by side: only one of them may create a missing shared prefix.
+  mkdir -p "$(dirname "$base")"
+  (
+    flock 9
+    [ -f "$base/.uninst-ready" ] || UNINST_WINEPREFIX=$base "$top/scripts/wineprefix" >/dev/null
+  ) 9> "$base.lock"
   rm -rf "$work"
   mkdir -p "$prefix"
   tar -C "$base" --exclude=./drive_c/windows/system32 --exclude=./drive_c/windows/winsxs \
