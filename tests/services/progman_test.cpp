@@ -220,3 +220,14 @@ TEST(ProgmanPeerFields, FourFieldDescriptionOnWindowsNTGivesNoExtra)
     EXPECT_EQ(extra, 0);
     ProgmanShutdown();
 }
+
+// A Program Manager that does not answer holds a command up for the time-out only.
+TEST(ProgmanPeerStalls, ACommandFailsAfterTheTimeOut)
+{
+    ProgmanPeerHost peer;
+    ASSERT_TRUE(peer.Start("stall 15000\ngroup Acme\n"));
+    RestartClient(1);
+    EXPECT_EQ(ProgmanShowGroup("Acme", 1), 0);
+    EXPECT_EQ(peer.Commands(), Lines{"[ShowGroup(Acme,1)]"});
+    ProgmanShutdown();
+}

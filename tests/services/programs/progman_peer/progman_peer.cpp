@@ -11,6 +11,7 @@
 //   extra <n>         the fifth field of the description (default 0)
 //   item <name>       an item of the group
 //   fields <4|5>      whether descriptions carry the fifth field (default 5)
+//   stall <ms>        answers every command only after this long (a Program Manager that hangs)
 //
 // Record file: one line per transaction, "execute <command text>" or "request <item>", written
 // before the transaction is answered. Beside it, "<record file>.state" lists the groups and items
@@ -46,6 +47,7 @@ struct PeerState {
     std::vector<PeerGroup> groups;
     std::string currentGroup;
     int fields = 5;
+    DWORD stallMs = 0;
     bool quit = false;
     std::string recordPath;
     std::string statePath;
@@ -120,6 +122,8 @@ void ApplySeedLine(const std::string& line, size_t& current)
         g_peer.groups.back().file = "C:\\WINDOWS\\" + std::to_string(current + 1) + ".GRP";
     } else if (word == "fields") {
         g_peer.fields = atoi(rest.c_str());
+    } else if (word == "stall") {
+        g_peer.stallMs = strtoul(rest.c_str(), nullptr, 10);
     } else if (group && word == "file") {
         group->file = rest;
     } else if (group && word == "show") {
@@ -290,6 +294,7 @@ HDDEDATA OnExecute(HDDEDATA data)
     if (size) DdeGetData(data, (LPBYTE)&text[0], size, 0);
     text.resize(strlen(text.c_str()));
     AppendLine(g_peer.recordPath, "execute " + text);
+    if (g_peer.stallMs) Sleep(g_peer.stallMs);
 
     std::vector<PeerCommand> commands;
     bool ok = ParseCommands(text.c_str(), commands);
