@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <string.h>
 
+#include "app/messages.h"
 #include "app/options.h"
 #include "app/platform.h"
 #include "app/startup.h"
@@ -16,11 +17,6 @@ namespace {
 
 const int32_t OPTIONAL_FILE = 0x40;
 const int32_t SELF_REGISTERING = 0x20;
-
-const UINT IDS_SHARED_CAPTION = 506;
-const UINT IDS_SHARED_TEXT_BEFORE = 507;
-const UINT IDS_SHARED_TEXT_AFTER = 508;
-const UINT IDS_PROTECTED_FIRST = 1401;
 
 const int SHARED_CAPTION_SIZE = 100;
 const int SHARED_TEXT_BEFORE_SIZE = 1024;

@@ -129,10 +129,30 @@ static void WriteEntryValue(const char* keyPath, const char* valueName, const ch
     RegistryWriteValue(HKEY_LOCAL_MACHINE, keyPath, valueName, REG_SZ, -1, text);
 }
 
+// A name of backslashes only resolves to the Uninstall key itself, which holds every other
+// product's entry: such a name counts as no name at all.
+static void KeepOnlyUsableKeyName(char* keyName)
+{
+    for (const char* c = keyName; *c; ++c)
+        if (*c != '\\')
+            return;
+    keyName[0] = 0;
+}
+
+static void ReadUninstallKeyName(UninstallSession* session, char* keyName)
+{
+    keyName[0] = 0;
+    if (session->log)
+        LogGetField(session->log, LOG_FIELD_UNINSTALL_KEY, keyName);
+    KeepOnlyUsableKeyName(keyName);
+}
+
 static void ReadUninstallEntry(UninstallSession* session)
 {
     char keyName[LOG_FIELD_BUFFER_SIZE];
-    LogGetField(session->log, LOG_FIELD_UNINSTALL_KEY, keyName);
+    ReadUninstallKeyName(session, keyName);
+    if (!keyName[0])
+        return;
     char keyPath[UNINSTALL_KEY_SIZE];
     UninstallKeyPath(keyName, keyPath);
     ReadEntryValue(keyPath, "DisplayName", session->displayName, sizeof session->displayName);
@@ -177,13 +197,6 @@ static void RestoreUninstallEntry(UninstallSession* session, const char* keyName
     UninstallKeyPath(keyName, keyPath);
     WriteEntryValue(keyPath, "UninstallString", command);
     WriteEntryValue(keyPath, "DisplayName", session->displayName);
-}
-
-static void ReadUninstallKeyName(UninstallSession* session, char* keyName)
-{
-    keyName[0] = 0;
-    if (session->log)
-        LogGetField(session->log, LOG_FIELD_UNINSTALL_KEY, keyName);
 }
 
 // --- Creation ------------------------------------------------------------------------------------

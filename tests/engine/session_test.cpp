@@ -561,17 +561,25 @@ TEST_F(Session, WithoutUninstallStringTheRestoredCommandRunsThisProgram)
     EXPECT_EQ("", Value("DisplayName"));
 }
 
-TEST_F(Session, WithoutUninstallKeyNameNothingIsRestored)
+// A name of backslashes only would name the Uninstall key itself, shared by every product.
+TEST_F(Session, WithoutUsableUninstallKeyNameNothingIsRestored)
 {
-    WriteLog({Record("CF", "a")}, "");
-    gAnswers[{0, 0}] = 3;
-    ASSERT_NE(nullptr, CreateAndStart());
-    std::string temp = session_->tempLogPath;
-    EXPECT_EQ(-1, SessionStep(session_));
-    Destroy();
-    EXPECT_FALSE(PathExists(logPath_));
-    EXPECT_EQ(original_, ReadWholeFile(temp));
-    EXPECT_FALSE(UninstallEntryExists(key_));
+    for (const char* keyName : {"", "\\", "\\\\\\"}) {
+        SCOPED_TRACE(keyName);
+        gRowCallCount.clear();
+        WriteLog({Record("CF", "a")}, keyName);
+        gAnswers[{0, 0}] = 3;
+        ASSERT_NE(nullptr, CreateAndStart());
+        std::string temp = session_->tempLogPath;
+        EXPECT_EQ(-1, SessionStep(session_));
+        Destroy();
+        EXPECT_FALSE(PathExists(logPath_));
+        EXPECT_EQ(original_, ReadWholeFile(temp));
+        EXPECT_FALSE(UninstallEntryExists(key_));
+        std::string text;
+        EXPECT_FALSE(GetUninstallValue("", "UninstallString", &text)) << text;
+        EXPECT_FALSE(GetUninstallValue("", "DisplayName", &text)) << text;
+    }
 }
 
 TEST_F(Session, AnUnfinishedSessionPutsTheLogBackWhenDestroyed)
