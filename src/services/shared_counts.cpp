@@ -21,10 +21,21 @@ struct SharedCountState {
 
 SharedCountState* gSharedCounts = nullptr;
 
+// A 64-bit count arrives as raw little-endian bytes. Read as text it would count 0 and the file
+// would go while other applications still count on it; beyond 32 bits it saturates, since its low
+// word alone could be 0 as well.
+int32_t StoredQwordCount(DWORD size, const char* data)
+{
+    uint64_t number = 0;
+    for (DWORD i = 0; i < size && i < 8; ++i) number |= (uint64_t)(BYTE)data[i] << (8 * i);
+    return number > (uint64_t)INT32_MAX ? INT32_MAX : (int32_t)number;
+}
+
 // The count as stored: REG_BINARY holds a little-endian signed word, REG_DWORD arrives as its
 // decimal text, anything else is text read like a C decimal number (no digits counts 0).
 int32_t StoredCount(DWORD type, DWORD size, const char* text)
 {
+    if (type == REG_QWORD) return StoredQwordCount(size, text);
     if (type == REG_BINARY) {
         BYTE word[4] = {0, 0, 0, 0};
         memcpy(word, text, size < 4 ? size : 4);

@@ -59,6 +59,10 @@ struct Stored {
 Stored Dword(DWORD number) { return {true, REG_DWORD, std::string(reinterpret_cast<const char*>(&number), 4)}; }
 Stored Text(const char* text) { return {true, REG_SZ, std::string(text, strlen(text) + 1)}; }
 Stored Binary(std::string bytes) { return {true, REG_BINARY, bytes}; }
+Stored Qword(unsigned long long number)
+{
+    return {true, REG_QWORD, std::string(reinterpret_cast<const char*>(&number), 8)};
+}
 const Stored kAbsent = {false, 0, ""};
 
 struct AdjustCase {
@@ -85,6 +89,10 @@ TEST_F(SharedCountsTest, AdjustReadsEveryStoredFormAndWritesBackADword)
         {"binary 5 decremented", Binary(std::string("\x05\0\0\0", 4)), -1, 0, 4, Dword(4)},
         {"negative dword decremented", Dword(0xFFFFFFFF), -1, 0, 0, kAbsent},
         {"missing incremented", kAbsent, 1, 0, 1, Dword(1)},
+        // A 64-bit count is a number too, not text: read as text it would count 0 and the file
+        // would go while other applications still count on it.
+        {"qword 2 decremented", Qword(2), -1, 0, 1, Dword(1)},
+        {"qword beyond 32 bits decremented", Qword(0x100000000ull), -1, 0, 0x7FFFFFFE, Dword(0x7FFFFFFE)},
     };
     for (const AdjustCase& c : cases) {
         Forget();
