@@ -172,10 +172,20 @@ int SameKeyName(const char* a, const char* b)
 // SharedDLLs, so it is protected in both spellings.
 const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 
+// Below it, the keys that every application shares: the shared-file counts, the uninstall entries
+// and the program paths. An installer that found one missing may have logged it as its own.
+const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
+const char kUninstallEntries[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+
+// HKEY_CLASSES_ROOT is this machine key under another name, so its protected key is protected here too.
+const char kMachineClassIds[] = "Software\\Classes\\CLSID";
+
 const char* const kProtectedMachineKeys[] = {
     "Config", "Enum", "hardware", "Network", "Security", "Software", "Software\\Classes",
     "Software\\Description", "Software\\Microsoft", "Software\\Microsoft\\Windows",
-    "Software\\Microsoft\\Windows\\Current Version", kCurrentVersion, "Software\\ODBC", "System", nullptr};
+    "Software\\Microsoft\\Windows\\Current Version", kCurrentVersion, kSharedDlls, kUninstallEntries, kAppPaths,
+    kMachineClassIds, "Software\\ODBC", "System", nullptr};
 const char* const kProtectedUserKeys[] = {
     "AppEvents", "Control Panel", "Environment", "Keyboard layout", "Network", "Software", "Software\\Microsoft",
     "Software\\Microsoft\\Windows", "Software\\Microsoft\\Windows\\Current Version", kCurrentVersion, nullptr};
@@ -184,6 +194,25 @@ const char* const kProtectedUsersKeys[] = {"Default", nullptr};
 const char* const kProtectedConfigKeys[] = {"Display", "System", nullptr};
 const char* const kProtectedDynDataKeys[] = {"Config Manager", "PerfStats", nullptr};
 const char* const kNoProtectedKeys[] = {nullptr};
+
+int IsListedKey(const char* const* list, const char* canonical)
+{
+    for (const char* const* entry = list; *entry; ++entry) {
+        if (SameKeyName(canonical, *entry)) return 1;
+    }
+    return 0;
+}
+
+// HKEY_USERS holds one hive per user, HKEY_CURRENT_USER being one of them (".Default" on Windows 95
+// without user profiles): a hive itself is never an application's key, and within any hive the
+// keys protected under HKEY_CURRENT_USER are protected as well.
+int IsProtectedUsersKey(const char* canonical)
+{
+    char hive[REGISTRY_NAME_MAX + 1];
+    const char* rest = NextToken(canonical, hive, "\\", sizeof hive);
+    if (!rest || !*rest) return 1;
+    return IsListedKey(kProtectedUserKeys, rest);
+}
 
 const char* const* ProtectedKeysOf(HKEY root)
 {
@@ -378,8 +407,6 @@ int KeyMayBeDeleted(HKEY root, const char* path)
     char canonical[KEY_PATH_SIZE];
     if (!CanonicalNonEmptyPath(path, canonical, sizeof canonical)) return 0;
     if (gPlatform.win32s) return 1;
-    for (const char* const* entry = ProtectedKeysOf(root); *entry; ++entry) {
-        if (SameKeyName(canonical, *entry)) return 0;
-    }
-    return 1;
+    if (root == HKEY_USERS && IsProtectedUsersKey(canonical)) return 0;
+    return IsListedKey(ProtectedKeysOf(root), canonical) ? 0 : 1;
 }

@@ -366,7 +366,7 @@ TEST(KeyMayBeDeleted, ProtectsTheListedKeysOnly)
         {HKEY_CLASSES_ROOT, "CLSID\\", 0},
         {HKEY_CLASSES_ROOT, "CLSID\\{00000000-0000-0000-0000-000000000001}", 1},
         {HKEY_USERS, "Default", 0},
-        {HKEY_USERS, ".Default", 1},
+        {HKEY_USERS, ".Default", 0},
         {HKEY_CURRENT_CONFIG, "Display", 0},
         {HKEY_DYN_DATA, "PerfStats", 0},
         {HKEY_PERFORMANCE_DATA, "Software", 1},
@@ -429,6 +429,47 @@ TEST(KeyMayBeDeleted, NoSpellingOfAProtectedKeyPasses)
             std::string below = std::string(key) + "\\Acme";
             EXPECT_EQ(KeyMayBeDeleted(list.root, below.c_str()), 1) << below;
         }
+    }
+}
+
+// Keys that every application shares: deleting one would take the counts, uninstall entries or
+// program paths of all other applications with it.
+TEST(KeyMayBeDeleted, ProtectsTheKeysAllApplicationsShare)
+{
+    const char* const shared[] = {
+        "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+        "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+    };
+    for (const char* key : shared) {
+        for (const std::string& spelling : Spellings(key)) {
+            EXPECT_EQ(KeyMayBeDeleted(HKEY_LOCAL_MACHINE, spelling.c_str()), 0) << spelling;
+        }
+        std::string own = std::string(key) + "\\Acme Tool";
+        EXPECT_EQ(KeyMayBeDeleted(HKEY_LOCAL_MACHINE, own.c_str()), 1) << own;
+    }
+}
+
+// The same key reached through another root is the same protected key: HKEY_CLASSES_ROOT is
+// HKEY_LOCAL_MACHINE\Software\Classes, and HKEY_CURRENT_USER is one of the hives under HKEY_USERS
+// (".Default" on Windows 95 without user profiles).
+TEST(KeyMayBeDeleted, ProtectsAKeyWhateverRootReachesIt)
+{
+    const ProtectionCase cases[] = {
+        {HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID", 0},
+        {HKEY_LOCAL_MACHINE, "\\software\\classes\\clsid\\", 0},
+        {HKEY_LOCAL_MACHINE, "Software\\Classes\\CLSID\\{00000000-0000-0000-0000-000000000001}", 1},
+        {HKEY_USERS, ".Default", 0},
+        {HKEY_USERS, "\\.DEFAULT\\", 0},
+        {HKEY_USERS, "S-1-5-21-0-0-0-1000", 0},
+        {HKEY_USERS, ".Default\\Software", 0},
+        {HKEY_USERS, ".Default\\Control Panel", 0},
+        {HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software\\Microsoft\\Windows\\CurrentVersion", 0},
+        {HKEY_USERS, ".Default\\Software\\Acme", 1},
+        {HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software\\Acme\\Tool", 1},
+    };
+    for (const ProtectionCase& c : cases) {
+        EXPECT_EQ(KeyMayBeDeleted(c.root, c.path), c.mayDelete) << c.path;
     }
 }
 
