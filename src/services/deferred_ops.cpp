@@ -128,6 +128,17 @@ int SeekRenameSection(StringList* lines)
     return ListAppend(lines, kRenameHeader);
 }
 
+// The list cuts a line too long for one read into several entries, and saving them would split that
+// line of another program's pending work in two. A file that may hold such a line is not rewritten.
+int EveryLineReadWhole(StringList* lines)
+{
+    for (const char* line = ListFirst(lines); line; line = ListNext(lines)) {
+        if (strlen(line) >= size_t(LIST_LOAD_CHUNK - 1))
+            return 0;
+    }
+    return 1;
+}
+
 int ScheduleByWininit(const char* path)
 {
     char shortPath[MAX_PATH + 1];
@@ -201,7 +212,7 @@ int AddWininitRename(const char* line)
         return -1;
     int ready;
     if (FileExists(path))
-        ready = ListLoad(lines, path);  // an unreadable file is left alone rather than replaced
+        ready = ListLoad(lines, path) && EveryLineReadWhole(lines);  // else left alone rather than replaced
     else
         ready = ListAppend(lines, kRenameHeader);
 

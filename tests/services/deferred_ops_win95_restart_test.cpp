@@ -68,6 +68,26 @@ TEST_F(WininitTest, RenameSectionEditing)
     }
 }
 
+// The file belongs to Windows and to every other program with work pending for the restart: a line
+// too long to be read as one must not come back split in two, which would make its tail a new line.
+TEST_F(WininitTest, AFileWithALineTooLongToReadWholeIsLeftAsItWas)
+{
+    for (size_t length : {size_t(9000), size_t(20000)}) {
+        SCOPED_TRACE(length);
+        const std::string before =
+            "[boot]\r\nnote=" + std::string(length, 'x') + "\r\n[rename]\r\nNUL=C:\\OLD.TXT\r\n";
+        ASSERT_TRUE(WriteWholeFile(ini_, before));
+        EXPECT_EQ(-1, AddWininitRename("NUL=C:\\NEW.TXT"));
+        EXPECT_EQ(before, ReadWholeFile(ini_));
+    }
+    // Lines well within the limit are edited as usual.
+    const std::string wide = "[boot]\r\nnote=" + std::string(8000, 'x') + "\r\n[rename]\r\nNUL=C:\\OLD.TXT";
+    ASSERT_TRUE(WriteWholeFile(ini_, wide));
+    EXPECT_EQ(0, AddWininitRename("NUL=C:\\NEW.TXT"));
+    EXPECT_EQ("[boot]\r\nnote=" + std::string(8000, 'x') + "\r\n[rename]\r\nNUL=C:\\NEW.TXT\r\nNUL=C:\\OLD.TXT",
+              ReadWholeFile(ini_));
+}
+
 TEST_F(WininitTest, FilesInUseAreDeletedByTheNextRestart)
 {
     DetectPlatform();
