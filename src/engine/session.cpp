@@ -160,7 +160,9 @@ static void ReadUninstallEntry(UninstallSession* session)
                    sizeof session->uninstallString);
 }
 
-// The command that starts this program on the log: the Windows directory's uninst.exe.
+// The command that starts this program on the log: the Windows directory's uninst.exe. A log
+// path with a blank is quoted, or the command line would end it at the blank and the next run
+// could not find the log.
 static void DefaultUninstallCommand(const UninstallSession* session, char* command, int size)
 {
     char directory[MAX_PATH + 1];
@@ -168,7 +170,8 @@ static void DefaultUninstallCommand(const UninstallSession* session, char* comma
     if (length == 0 || length >= sizeof directory)
         directory[0] = 0;
     AddBackslash(directory, sizeof directory);
-    snprintf(command, size, "%suninst.exe -f%s", directory, session->logPath);
+    const char* quote = strchr(session->logPath, ' ') ? "\"" : "";
+    snprintf(command, size, "%suninst.exe -f%s%s%s", directory, quote, session->logPath, quote);
 }
 
 // Puts the log back at its place from the temporary copy. 1 when the copy succeeded.

@@ -561,6 +561,23 @@ TEST_F(Session, WithoutUninstallStringTheRestoredCommandRunsThisProgram)
     EXPECT_EQ("", Value("DisplayName"));
 }
 
+// The written command must start this program on the same log again, blanks in its path or not.
+TEST_F(Session, TheRestoredCommandNamesALogPathWithBlanksWhole)
+{
+    ASSERT_TRUE(scratch_.makeDir("Acme Tools"));
+    logPath_ = scratch_ / "Acme Tools\\setup.log";
+    WriteLog({Record("CF", "a")});
+    gAnswers[{0, 0}] = 3;
+    ASSERT_NE(nullptr, CreateAndStart());
+    EXPECT_EQ(-1, SessionStep(session_));
+    std::string command = Value("UninstallString");
+    std::string program = WindowsDirectory() + "uninst.exe ";
+    ASSERT_EQ(program, command.substr(0, program.size()));
+    ParseCommandLine(command.c_str() + program.size());
+    EXPECT_STREQ(logPath_.c_str(), gOptions.logPath);
+    EXPECT_TRUE(gOptions.runSession);
+}
+
 // A name of backslashes only would name the Uninstall key itself, shared by every product.
 TEST_F(Session, WithoutUsableUninstallKeyNameNothingIsRestored)
 {
