@@ -186,11 +186,13 @@ static int RestoreLog(UninstallSession* session)
     return 1;
 }
 
+// The log goes back even without a usable key name: a program item or command line may still
+// name it, and left only as a temporary copy the uninstall could not be started again.
 static void RestoreUninstallEntry(UninstallSession* session, const char* keyName)
 {
+    RestoreLog(session);
     if (!keyName[0])
         return;
-    RestoreLog(session);
     char command[SESSION_UNINSTALL_STRING_SIZE + MAX_PATH + 32];
     if (session->uninstallString[0])
         lstrcpynA(command, session->uninstallString, sizeof command);

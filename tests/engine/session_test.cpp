@@ -578,8 +578,10 @@ TEST_F(Session, TheRestoredCommandNamesALogPathWithBlanksWhole)
     EXPECT_TRUE(gOptions.runSession);
 }
 
-// A name of backslashes only would name the Uninstall key itself, shared by every product.
-TEST_F(Session, WithoutUsableUninstallKeyNameNothingIsRestored)
+// A name of backslashes only would name the Uninstall key itself, shared by every product: no
+// entry is written. The log still goes back to its place, so that the uninstall can be started
+// again from whatever names it there (a program item, a command line).
+TEST_F(Session, WithoutUsableUninstallKeyNameOnlyTheLogIsRestored)
 {
     for (const char* keyName : {"", "\\", "\\\\\\"}) {
         SCOPED_TRACE(keyName);
@@ -589,9 +591,10 @@ TEST_F(Session, WithoutUsableUninstallKeyNameNothingIsRestored)
         ASSERT_NE(nullptr, CreateAndStart());
         std::string temp = session_->tempLogPath;
         EXPECT_EQ(-1, SessionStep(session_));
+        EXPECT_EQ(original_, ReadWholeFile(logPath_));
         Destroy();
-        EXPECT_FALSE(PathExists(logPath_));
-        EXPECT_EQ(original_, ReadWholeFile(temp));
+        EXPECT_EQ(original_, ReadWholeFile(logPath_));
+        EXPECT_FALSE(PathExists(temp));
         EXPECT_FALSE(UninstallEntryExists(key_));
         std::string text;
         EXPECT_FALSE(GetUninstallValue("", "UninstallString", &text)) << text;
