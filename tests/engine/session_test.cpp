@@ -17,6 +17,7 @@
 #include "engine/registry_actions.h"
 #include "engine/session.h"
 #include "engine/shell_actions.h"
+#include "support/registry_keys.h"
 #include "support/scratch_dir.h"
 #include "support/test_log.h"
 #include "support/uninstall_entry.h"
@@ -638,6 +639,31 @@ TEST_F(Session, LongRegistryValuesAreWrittenBackWhole)
     EXPECT_EQ(-1, SessionStep(session_));
     EXPECT_EQ(name, Value("DisplayName"));
     EXPECT_EQ(command, Value("UninstallString"));
+}
+
+// An entry whose command is kept with its variables unexpanded is put back the same way: written
+// as plain text, "%SystemRoot%" would no longer name a directory and the uninstall could not be
+// started again.
+TEST_F(Session, RestoredValuesKeepTheirExpandableType)
+{
+    WriteLog({Record("CF", "a")});
+    const char command[] = "%SystemRoot%\\uninst.exe -fC:\\x.log";
+    const char name[] = "Expandable %Name%";
+    std::string keyPath = std::string(kUninstallKeyPrefix) + key_;
+    ASSERT_TRUE(TestSetValue(HKEY_LOCAL_MACHINE, keyPath, "UninstallString", REG_EXPAND_SZ, command,
+                             sizeof command));
+    ASSERT_TRUE(TestSetValue(HKEY_LOCAL_MACHINE, keyPath, "DisplayName", REG_EXPAND_SZ, name, sizeof name));
+    gAnswers[{0, 0}] = 3;
+    ASSERT_NE(nullptr, CreateAndStart());
+    DeleteUninstallEntry(key_);
+    EXPECT_EQ(-1, SessionStep(session_));
+    for (const char* value : {"UninstallString", "DisplayName"}) {
+        DWORD type = 0;
+        std::string data;
+        EXPECT_TRUE(TestGetValue(HKEY_LOCAL_MACHINE, keyPath, value, &type, &data));
+        EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type) << value;
+        EXPECT_STREQ(value[0] == 'U' ? command : name, data.c_str());
+    }
 }
 
 // ------------------------------------------------------------------ the table and the edges
