@@ -39,10 +39,45 @@ HMODULE LoadModuleQuietly(const char* path)
     return module;
 }
 
-// Records never name longer paths; a longer one cannot be handled by the ANSI file functions.
+// Records name files by their drive or network share. A relative path would be resolved against
+// whatever directory the program runs in (its own, normally the Windows directory), and a longer
+// path cannot be handled by the ANSI file functions.
 int IsUsablePath(const char* path)
 {
-    return path && strlen(path) <= MAX_PATH;
+    if (!path || strlen(path) > MAX_PATH)
+        return 0;
+    return IsAbsoluteDrivePath(path) || (path[0] == '\\' && path[1] == '\\');
+}
+
+// An empty list entry names nothing and is skipped like a missing file.
+int IsUsableOrEmpty(const char* path)
+{
+    return path[0] == 0 || IsUsablePath(path);
+}
+
+// The path as the file system resolves it: ".", ".." and doubled backslashes gone, and the short
+// form where the file exists. 0 when it cannot be resolved.
+int ResolvePath(const char* path, char* resolved, size_t resolvedSize)
+{
+    char full[MAX_PATH + 1];
+    char* namePart = nullptr;
+    DWORD length = GetFullPathNameA(path, sizeof full, full, &namePart);
+    if (length == 0 || length >= sizeof full)
+        return 0;
+    return GetShortPath(full, resolved, resolvedSize);
+}
+
+// 1 when two spellings name the same file, so that a record whose copy path is the shared file
+// spelt another way is not taken for a pending copy (which goes without looking at the count).
+int NameSameFile(const char* first, const char* second)
+{
+    if (lstrcmpiA(first, second) == 0)
+        return 1;
+    char resolvedFirst[MAX_PATH + 1];
+    char resolvedSecond[MAX_PATH + 1];
+    return ResolvePath(first, resolvedFirst, sizeof resolvedFirst) &&
+           ResolvePath(second, resolvedSecond, sizeof resolvedSecond) &&
+           lstrcmpiA(resolvedFirst, resolvedSecond) == 0;
 }
 
 int DeleteOrFail(const char* path)
@@ -232,9 +267,9 @@ int32_t RemoveSharedFilesAction(PhaseState*, int message, UninstallSession*, con
     const char* sharedPath;
     if (!TakeSharedPaths(recordList, &copyPath, &sharedPath))
         return 0;
-    if (!IsUsablePath(copyPath) || !IsUsablePath(sharedPath))
+    if (!IsUsableOrEmpty(copyPath) || !IsUsableOrEmpty(sharedPath))
         return ERR_FILE_NOT_REMOVED;
-    if (lstrcmpiA(copyPath, sharedPath) != 0 && FileExists(copyPath))
+    if (!NameSameFile(copyPath, sharedPath) && FileExists(copyPath))
         return RemovePendingCopy(copyPath);
     if (!FileExists(sharedPath))
         return 0;

@@ -83,6 +83,25 @@ int AppendKeyName(char* path, const char* name)
     return AppendPath(path, name, BUILT_KEY_SIZE);
 }
 
+// A deletion that failed while the key can still be opened has left it in place. A key that is
+// already gone is no failure of this uninstall.
+bool KeyRemains(HKEY root, const char* path)
+{
+    HKEY key = RegistryOpenPath(root, path);
+    if (!key) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+bool ValueRemains(HKEY root, const char* path, const char* valueName)
+{
+    HKEY key = RegistryOpenPath(root, path);
+    if (!key) return false;
+    LONG status = RegQueryValueExA(key, valueName, nullptr, nullptr, nullptr, nullptr);
+    RegCloseKey(key);
+    return status != ERROR_FILE_NOT_FOUND;
+}
+
 // Deletes a tree that this phase owns, but never a protected key, whatever the header says.
 int DeleteOwnTree(const char* path)
 {
@@ -110,22 +129,27 @@ int PrefixedKey(char* out, const char* prefix, const char* name)
     return 1;
 }
 
-void DeleteAppPathsKey(const char* name)
+// 1 when the key is gone (or was never there), 0 when it is still there.
+int DeleteAppPathsKey(const char* name)
 {
     char path[BUILT_KEY_SIZE];
-    if (PrefixedKey(path, kAppPathsPrefix, name)) RegistryDeleteTree(HKEY_LOCAL_MACHINE, path);
+    if (!PrefixedKey(path, kAppPathsPrefix, name)) return 1;
+    return RegistryDeleteTree(HKEY_LOCAL_MACHINE, path) || !KeyRemains(HKEY_LOCAL_MACHINE, path);
 }
 
-// One name, or several separated by ";"; the first empty (or blank) name ends the list.
-void DeleteAppPathsKeys(const char* names)
+// One name, or several separated by ";"; the first empty (or blank) name ends the list. 1 when
+// none of the named keys is left, 0 when one resisted (the others are deleted all the same).
+int DeleteAppPathsKeys(const char* names)
 {
     char name[LOG_FIELD_BUFFER_SIZE];
     const char* rest = names;
+    int allGone = 1;
     while (rest && *rest) {
         rest = NextToken(rest, name, ";", sizeof name);
-        if (!rest || IsBlankName(name)) return;
-        DeleteAppPathsKey(name);
+        if (!rest || IsBlankName(name)) break;
+        if (!DeleteAppPathsKey(name)) allGone = 0;
     }
+    return allGone;
 }
 
 }  // namespace
@@ -138,8 +162,7 @@ int32_t RemoveKeysAction(PhaseState*, int message, UninstallSession*, const char
     char keyPath[REGISTRY_NAME_MAX + 1];
     if (!ParseRootToken(recordText, &root, keyPath, sizeof keyPath)) return ERR_REGISTRY_NOT_REMOVED;
     if (!KeyMayBeDeleted(root, keyPath)) return ERR_REGISTRY_NOT_REMOVED;
-    // A key that is already gone, or resists, is not the installation's failure to report.
-    RegistryDeleteTree(root, keyPath);
+    if (!RegistryDeleteTree(root, keyPath) && KeyRemains(root, keyPath)) return ERR_REGISTRY_NOT_REMOVED;
     return 0;
 }
 
@@ -153,7 +176,8 @@ int32_t RemoveValuesAction(PhaseState*, int message, UninstallSession*, const ch
     HKEY root = nullptr;
     char keyPath[REGISTRY_NAME_MAX + 1];
     if (!ParseRootToken(keyReference, &root, keyPath, sizeof keyPath)) return ERR_REGISTRY_NOT_REMOVED;
-    RegistryDeleteValue(root, keyPath, valueName);
+    if (!RegistryDeleteValue(root, keyPath, valueName) && ValueRemains(root, keyPath, valueName))
+        return ERR_REGISTRY_NOT_REMOVED;
     return 0;
 }
 
@@ -193,10 +217,11 @@ int32_t RemoveAppEntriesAction(PhaseState* state, int message, UninstallSession*
     ReadHeaderField(state, LOG_FIELD_APP_PATHS, appPaths);
 
     if (IsBlankName(appPaths)) return ERR_REGISTRY_NOT_REMOVED;
-    DeleteAppPathsKeys(appPaths);
+    int appPathsGone = DeleteAppPathsKeys(appPaths);
 
     // The Uninstall entry goes last: while it exists, a failed run can be started again.
     char uninstallKey[BUILT_KEY_SIZE];
     if (!PrefixedKey(uninstallKey, kUninstallPrefix, uninstallName)) return ERR_REGISTRY_NOT_REMOVED;
-    return RegistryDeleteTree(HKEY_LOCAL_MACHINE, uninstallKey) ? 0 : ERR_REGISTRY_NOT_REMOVED;
+    if (!RegistryDeleteTree(HKEY_LOCAL_MACHINE, uninstallKey)) return ERR_REGISTRY_NOT_REMOVED;
+    return appPathsGone ? 0 : ERR_REGISTRY_NOT_REMOVED;
 }

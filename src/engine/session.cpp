@@ -116,17 +116,21 @@ static void UninstallKeyPath(const char* keyName, char* path)
 
 // Reads a text value of the entry into field; a missing value, or one longer than the field,
 // leaves it empty (a cut text would be written back wrong after a failure).
-static void ReadEntryValue(const char* keyPath, const char* valueName, char* field, DWORD fieldSize)
+// *type keeps whether the text was stored expandable, so that it is written back the same way.
+static void ReadEntryValue(const char* keyPath, const char* valueName, char* field, DWORD fieldSize,
+                           DWORD* type)
 {
-    DWORD type = 0;
-    if (!RegistryReadValue(HKEY_LOCAL_MACHINE, keyPath, valueName, &type, nullptr, field, fieldSize) ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
+    if (!RegistryReadValue(HKEY_LOCAL_MACHINE, keyPath, valueName, type, nullptr, field, fieldSize) ||
+        (*type != REG_SZ && *type != REG_EXPAND_SZ)) {
         field[0] = 0;
+        *type = REG_SZ;
+    }
 }
 
-static void WriteEntryValue(const char* keyPath, const char* valueName, const char* text)
+static void WriteEntryValue(const char* keyPath, const char* valueName, const char* text, DWORD type)
 {
-    RegistryWriteValue(HKEY_LOCAL_MACHINE, keyPath, valueName, REG_SZ, -1, text);
+    RegistryWriteValue(HKEY_LOCAL_MACHINE, keyPath, valueName, type == REG_EXPAND_SZ ? REG_EXPAND_SZ : REG_SZ,
+                       -1, text);
 }
 
 // A name of backslashes only resolves to the Uninstall key itself, which holds every other
@@ -155,12 +159,15 @@ static void ReadUninstallEntry(UninstallSession* session)
         return;
     char keyPath[UNINSTALL_KEY_SIZE];
     UninstallKeyPath(keyName, keyPath);
-    ReadEntryValue(keyPath, "DisplayName", session->displayName, sizeof session->displayName);
+    ReadEntryValue(keyPath, "DisplayName", session->displayName, sizeof session->displayName,
+                   &session->displayNameType);
     ReadEntryValue(keyPath, "UninstallString", session->uninstallString,
-                   sizeof session->uninstallString);
+                   sizeof session->uninstallString, &session->uninstallStringType);
 }
 
-// The command that starts this program on the log: the Windows directory's uninst.exe.
+// The command that starts this program on the log: the Windows directory's uninst.exe. A log
+// path with a blank is quoted, or the command line would end it at the blank and the next run
+// could not find the log.
 static void DefaultUninstallCommand(const UninstallSession* session, char* command, int size)
 {
     char directory[MAX_PATH + 1];
@@ -168,7 +175,8 @@ static void DefaultUninstallCommand(const UninstallSession* session, char* comma
     if (length == 0 || length >= sizeof directory)
         directory[0] = 0;
     AddBackslash(directory, sizeof directory);
-    snprintf(command, size, "%suninst.exe -f%s", directory, session->logPath);
+    const char* quote = strchr(session->logPath, ' ') ? "\"" : "";
+    snprintf(command, size, "%suninst.exe -f%s%s%s", directory, quote, session->logPath, quote);
 }
 
 // Puts the log back at its place from the temporary copy. 1 when the copy succeeded.
@@ -183,11 +191,13 @@ static int RestoreLog(UninstallSession* session)
     return 1;
 }
 
+// The log goes back even without a usable key name: a program item or command line may still
+// name it, and left only as a temporary copy the uninstall could not be started again.
 static void RestoreUninstallEntry(UninstallSession* session, const char* keyName)
 {
+    RestoreLog(session);
     if (!keyName[0])
         return;
-    RestoreLog(session);
     char command[SESSION_UNINSTALL_STRING_SIZE + MAX_PATH + 32];
     if (session->uninstallString[0])
         lstrcpynA(command, session->uninstallString, sizeof command);
@@ -195,8 +205,10 @@ static void RestoreUninstallEntry(UninstallSession* session, const char* keyName
         DefaultUninstallCommand(session, command, sizeof command);
     char keyPath[UNINSTALL_KEY_SIZE];
     UninstallKeyPath(keyName, keyPath);
-    WriteEntryValue(keyPath, "UninstallString", command);
-    WriteEntryValue(keyPath, "DisplayName", session->displayName);
+    // The command this program builds itself holds no variables.
+    WriteEntryValue(keyPath, "UninstallString", command,
+                    session->uninstallString[0] ? session->uninstallStringType : REG_SZ);
+    WriteEntryValue(keyPath, "DisplayName", session->displayName, session->displayNameType);
 }
 
 // --- Creation ------------------------------------------------------------------------------------

@@ -53,6 +53,8 @@ struct UninstallSession {
     char uninstallString[SESSION_UNINSTALL_STRING_SIZE];
     PhaseEntry phases[SESSION_MAX_PHASES];
     const PhaseRow* phaseTable;  // rows bound to phases[0..phaseCount-1]
+    DWORD displayNameType;       // REG_SZ or REG_EXPAND_SZ, as the entry held it
+    DWORD uninstallStringType;
 };
 
 // Selectors of SessionQuery.

@@ -154,6 +154,56 @@ TEST_F(FileActionsTest, SharedRecordsThatNameNothingAreSkipped)
     EXPECT_EQ(0, answerer.Count());
 }
 
+// A record names a file by its full path; a relative one would be resolved against whatever
+// directory the program runs in (its own, the Windows directory), so it is never deleted.
+TEST_F(FileActionsTest, RelativePathsNameNoFileOfTheInstallation)
+{
+    char saved[MAX_PATH + 1];
+    ASSERT_NE(0u, GetCurrentDirectoryA(sizeof saved, saved));
+    std::string directory = tree_.AddDirectory("current");
+    ASSERT_TRUE(SetCurrentDirectoryA(directory.c_str()));
+    std::string victim = tree_.AddFile("current\\victim.dll", "keep");
+    std::string drive = directory.substr(0, 2);
+    std::string fromRoot = directory.substr(2) + "\\victim.dll";
+    const std::string spellings[] = {"victim.dll", ".\\victim.dll", drive + "victim.dll", fromRoot};
+    MessageBoxAnswerer answerer(kQuestionCaption, IDYES);
+    for (const std::string& spelling : spellings) {
+        SCOPED_TRACE(spelling);
+        EXPECT_EQ(ERR_FILE_NOT_REMOVED, RunCf(spelling, 0));
+        EXPECT_EQ(0, RunCf(spelling, OPTIONAL_FILE));
+        EXPECT_EQ(ERR_FILE_NOT_REMOVED, RunCsf(spelling, tree_.Path("current\\other.dll"), 0));
+        Counted(spelling, 1);
+        EXPECT_EQ(ERR_FILE_NOT_REMOVED, RunCsf(spelling, spelling, 0));
+        EXPECT_EQ("dword:1", CountOf(spelling));
+        EXPECT_EQ("keep", ReadWholeFile(victim));
+    }
+    EXPECT_EQ(0, answerer.Count());
+    SetCurrentDirectoryA(saved);
+}
+
+// The copy path names the shared file itself, only spelt another way: it is no pending copy,
+// and the shared file goes only by its count.
+TEST_F(FileActionsTest, SharedFileSpeltTwoWaysIsOneSharedFile)
+{
+    std::string shared = Counted(tree_.AddFile("common\\Long Shared Name.dll", "keep"), 5);
+    char shortPath[MAX_PATH + 1] = "";
+    GetShortPathNameA(shared.c_str(), shortPath, sizeof shortPath);
+    const std::string spellings[] = {tree_.Path("common\\.\\Long Shared Name.dll"),
+                                     tree_.Path("common\\\\Long Shared Name.dll"),
+                                     tree_.Path("common\\sub\\..\\Long Shared Name.dll"), shortPath};
+    MessageBoxAnswerer answerer(kQuestionCaption, IDYES);
+    int expectedCount = 5;
+    for (const std::string& copy : spellings) {
+        SCOPED_TRACE(copy);
+        if (lstrcmpiA(copy.c_str(), shared.c_str()) == 0)
+            continue;
+        EXPECT_EQ(0, RunCsf(copy, shared, 0));
+        EXPECT_EQ("keep", ReadWholeFile(shared));
+        EXPECT_EQ("dword:" + std::to_string(--expectedCount), CountOf(shared));
+    }
+    EXPECT_EQ(0, answerer.Count());
+}
+
 TEST_F(FileActionsTest, ProtectedRuntimeFilesOnlyDirectlyInTheSystemDirectory)
 {
     const char* names[] = {"mfc30.dll",    "MFCANS32.DLL", "mfcd30.dll",   "Mfcn30.dll",   "mfco30.dll",

@@ -143,6 +143,24 @@ TEST_F(RegistryActionsTest, RemoveKeysIgnoresEveryOtherMessageAndANullRecord)
     EXPECT_EQ(RunKeys(nullptr), ERR_REGISTRY_NOT_REMOVED);
 }
 
+// A key or value that is still there after the attempt was not removed, whatever the reason: the
+// run must not end with the success message. Only one that is already gone is no failure.
+TEST_F(RegistryActionsTest, KeysAndValuesThatResistAreReported)
+{
+    MakeTool();
+    ASSERT_TRUE(TestDenyAccess(HKEY_LOCAL_MACHINE, Under("Tool\\Sub"), KEY_ENUMERATE_SUB_KEYS));
+    std::string tool = std::string(kMachineSigned) + ";" + Under("Tool");
+    EXPECT_EQ(RunKeys(tool.c_str()), ERR_REGISTRY_NOT_REMOVED);
+    EXPECT_TRUE(TestKeyExists(HKEY_LOCAL_MACHINE, Under("Tool\\Sub\\Deeper")));
+    ASSERT_TRUE(TestAllowAll(HKEY_LOCAL_MACHINE, Under("Tool\\Sub")));
+
+    MakeTool();
+    ASSERT_TRUE(TestDenyAccess(HKEY_LOCAL_MACHINE, Under("Tool"), KEY_SET_VALUE));
+    EXPECT_EQ(RunValues({tool, "Path"}), ERR_REGISTRY_NOT_REMOVED);
+    EXPECT_TRUE(TestValueExists(HKEY_LOCAL_MACHINE, Under("Tool"), "Path"));
+    ASSERT_TRUE(TestAllowAll(HKEY_LOCAL_MACHINE, Under("Tool")));
+}
+
 // --- SRK --------------------------------------------------------------------------------------
 
 struct ValueCase {

@@ -211,6 +211,22 @@ TEST_F(HeaderActionsTest, AppEntriesStopAtTheFirstEmptyName)
     }
 }
 
+// An App Paths key that is still there after the attempt was not removed: the Uninstall entry
+// goes all the same, but the run must not end with the success message.
+TEST_F(HeaderActionsTest, AppPathsKeyThatResistsIsReported)
+{
+    MakeAppEntries();
+    ASSERT_TRUE(TestCreateKey(HKEY_LOCAL_MACHINE, AppPathsKey("uninst_a.exe\\Sub")));
+    ASSERT_TRUE(TestDenyAccess(HKEY_LOCAL_MACHINE, AppPathsKey("uninst_a.exe"), KEY_ENUMERATE_SUB_KEYS));
+    Header header = kTool;
+    header.appPaths = "uninst_a.exe;uninst_b.exe";
+    EXPECT_EQ(AppEntries(header), ERR_REGISTRY_NOT_REMOVED);
+    EXPECT_TRUE(TestKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey("uninst_a.exe\\Sub")));
+    EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, AppPathsKey("uninst_b.exe")));
+    EXPECT_FALSE(TestKeyExists(HKEY_LOCAL_MACHINE, UninstallKey("UninstActionsTool")));
+    EXPECT_TRUE(TestAllowAll(HKEY_LOCAL_MACHINE, AppPathsKey("uninst_a.exe")));
+}
+
 TEST_F(HeaderActionsTest, AppEntriesWithoutAppPathsNameDeleteNothing)
 {
     for (const char* appPaths : {"", "\\", "\\\\\\"}) {

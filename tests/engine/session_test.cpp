@@ -17,6 +17,7 @@
 #include "engine/registry_actions.h"
 #include "engine/session.h"
 #include "engine/shell_actions.h"
+#include "support/registry_keys.h"
 #include "support/scratch_dir.h"
 #include "support/test_log.h"
 #include "support/uninstall_entry.h"
@@ -561,8 +562,27 @@ TEST_F(Session, WithoutUninstallStringTheRestoredCommandRunsThisProgram)
     EXPECT_EQ("", Value("DisplayName"));
 }
 
-// A name of backslashes only would name the Uninstall key itself, shared by every product.
-TEST_F(Session, WithoutUsableUninstallKeyNameNothingIsRestored)
+// The written command must start this program on the same log again, blanks in its path or not.
+TEST_F(Session, TheRestoredCommandNamesALogPathWithBlanksWhole)
+{
+    ASSERT_TRUE(scratch_.makeDir("Acme Tools"));
+    logPath_ = scratch_ / "Acme Tools\\setup.log";
+    WriteLog({Record("CF", "a")});
+    gAnswers[{0, 0}] = 3;
+    ASSERT_NE(nullptr, CreateAndStart());
+    EXPECT_EQ(-1, SessionStep(session_));
+    std::string command = Value("UninstallString");
+    std::string program = WindowsDirectory() + "uninst.exe ";
+    ASSERT_EQ(program, command.substr(0, program.size()));
+    ParseCommandLine(command.c_str() + program.size());
+    EXPECT_STREQ(logPath_.c_str(), gOptions.logPath);
+    EXPECT_TRUE(gOptions.runSession);
+}
+
+// A name of backslashes only would name the Uninstall key itself, shared by every product: no
+// entry is written. The log still goes back to its place, so that the uninstall can be started
+// again from whatever names it there (a program item, a command line).
+TEST_F(Session, WithoutUsableUninstallKeyNameOnlyTheLogIsRestored)
 {
     for (const char* keyName : {"", "\\", "\\\\\\"}) {
         SCOPED_TRACE(keyName);
@@ -572,9 +592,10 @@ TEST_F(Session, WithoutUsableUninstallKeyNameNothingIsRestored)
         ASSERT_NE(nullptr, CreateAndStart());
         std::string temp = session_->tempLogPath;
         EXPECT_EQ(-1, SessionStep(session_));
+        EXPECT_EQ(original_, ReadWholeFile(logPath_));
         Destroy();
-        EXPECT_FALSE(PathExists(logPath_));
-        EXPECT_EQ(original_, ReadWholeFile(temp));
+        EXPECT_EQ(original_, ReadWholeFile(logPath_));
+        EXPECT_FALSE(PathExists(temp));
         EXPECT_FALSE(UninstallEntryExists(key_));
         std::string text;
         EXPECT_FALSE(GetUninstallValue("", "UninstallString", &text)) << text;
@@ -618,6 +639,31 @@ TEST_F(Session, LongRegistryValuesAreWrittenBackWhole)
     EXPECT_EQ(-1, SessionStep(session_));
     EXPECT_EQ(name, Value("DisplayName"));
     EXPECT_EQ(command, Value("UninstallString"));
+}
+
+// An entry whose command is kept with its variables unexpanded is put back the same way: written
+// as plain text, "%SystemRoot%" would no longer name a directory and the uninstall could not be
+// started again.
+TEST_F(Session, RestoredValuesKeepTheirExpandableType)
+{
+    WriteLog({Record("CF", "a")});
+    const char command[] = "%SystemRoot%\\uninst.exe -fC:\\x.log";
+    const char name[] = "Expandable %Name%";
+    std::string keyPath = std::string(kUninstallKeyPrefix) + key_;
+    ASSERT_TRUE(TestSetValue(HKEY_LOCAL_MACHINE, keyPath, "UninstallString", REG_EXPAND_SZ, command,
+                             sizeof command));
+    ASSERT_TRUE(TestSetValue(HKEY_LOCAL_MACHINE, keyPath, "DisplayName", REG_EXPAND_SZ, name, sizeof name));
+    gAnswers[{0, 0}] = 3;
+    ASSERT_NE(nullptr, CreateAndStart());
+    DeleteUninstallEntry(key_);
+    EXPECT_EQ(-1, SessionStep(session_));
+    for (const char* value : {"UninstallString", "DisplayName"}) {
+        DWORD type = 0;
+        std::string data;
+        EXPECT_TRUE(TestGetValue(HKEY_LOCAL_MACHINE, keyPath, value, &type, &data));
+        EXPECT_EQ(static_cast<DWORD>(REG_EXPAND_SZ), type) << value;
+        EXPECT_STREQ(value[0] == 'U' ? command : name, data.c_str());
+    }
 }
 
 // ------------------------------------------------------------------ the table and the edges
