@@ -100,8 +100,19 @@ protected:
         std::string command = "\"" + SiblingProgramPath("uninst.exe") + "\" " + arguments;
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
-        ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   nullptr, &startup, &process_));
+        // Wine now and then fails to start a process on a loaded machine; one more try tells
+        // that apart from a program that cannot be started.
+        DWORD error = 0;
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &startup, &process_)) {
+                error = 0;
+                break;
+            }
+            error = GetLastError();
+            Sleep(200);
+        }
+        ASSERT_EQ(0u, error) << "cannot start " << command;
         started_ = GetTickCount();
     }
 
