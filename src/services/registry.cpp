@@ -177,6 +177,13 @@ const char kCurrentVersion[] = "Software\\Microsoft\\Windows\\CurrentVersion";
 const char kSharedDlls[] = "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs";
 const char kUninstallEntries[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const char kAppPaths[] = "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths";
+const char kRunAtLogon[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char kRunOnceAtLogon[] = "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+
+// Windows NT keeps its own settings beside the Windows key; a product or version name taken from a
+// log must not reach them either.
+const char kWindowsNT[] = "Software\\Microsoft\\Windows NT";
+const char kWindowsNTCurrentVersion[] = "Software\\Microsoft\\Windows NT\\CurrentVersion";
 
 // HKEY_CLASSES_ROOT is this machine key under another name, so its protected key is protected here too.
 const char kMachineClassIds[] = "Software\\Classes\\CLSID";
@@ -185,10 +192,12 @@ const char* const kProtectedMachineKeys[] = {
     "Config", "Enum", "hardware", "Network", "Security", "Software", "Software\\Classes",
     "Software\\Description", "Software\\Microsoft", "Software\\Microsoft\\Windows",
     "Software\\Microsoft\\Windows\\Current Version", kCurrentVersion, kSharedDlls, kUninstallEntries, kAppPaths,
-    kMachineClassIds, "Software\\ODBC", "System", nullptr};
+    kRunAtLogon, kRunOnceAtLogon, kWindowsNT, kWindowsNTCurrentVersion, kMachineClassIds, "Software\\ODBC",
+    "System", nullptr};
 const char* const kProtectedUserKeys[] = {
     "AppEvents", "Control Panel", "Environment", "Keyboard layout", "Network", "Software", "Software\\Microsoft",
-    "Software\\Microsoft\\Windows", "Software\\Microsoft\\Windows\\Current Version", kCurrentVersion, nullptr};
+    "Software\\Microsoft\\Windows", "Software\\Microsoft\\Windows\\Current Version", kCurrentVersion, kRunAtLogon,
+    kRunOnceAtLogon, kWindowsNT, kWindowsNTCurrentVersion, nullptr};
 const char* const kProtectedClassKeys[] = {"CLSID", nullptr};
 const char* const kProtectedUsersKeys[] = {"Default", nullptr};
 const char* const kProtectedConfigKeys[] = {"Display", "System", nullptr};

@@ -432,21 +432,32 @@ TEST(KeyMayBeDeleted, NoSpellingOfAProtectedKeyPasses)
     }
 }
 
-// Keys that every application shares: deleting one would take the counts, uninstall entries or
-// program paths of all other applications with it.
+// Keys that every application shares: deleting one would take the counts, uninstall entries,
+// program paths or start-up entries of all other applications with it, for the machine and the user.
 TEST(KeyMayBeDeleted, ProtectsTheKeysAllApplicationsShare)
 {
-    const char* const shared[] = {
-        "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs",
-        "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-        "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths",
+    struct SharedKey {
+        HKEY root;
+        const char* key;
     };
-    for (const char* key : shared) {
-        for (const std::string& spelling : Spellings(key)) {
-            EXPECT_EQ(KeyMayBeDeleted(HKEY_LOCAL_MACHINE, spelling.c_str()), 0) << spelling;
+    const SharedKey shared[] = {
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\SharedDLLs"},
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"},
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths"},
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT"},
+        {HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows NT\\CurrentVersion"},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\Run"},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce"},
+        {HKEY_CURRENT_USER, "Software\\Microsoft\\Windows NT\\CurrentVersion"},
+    };
+    for (const SharedKey& entry : shared) {
+        for (const std::string& spelling : Spellings(entry.key)) {
+            EXPECT_EQ(KeyMayBeDeleted(entry.root, spelling.c_str()), 0) << spelling;
         }
-        std::string own = std::string(key) + "\\Acme Tool";
-        EXPECT_EQ(KeyMayBeDeleted(HKEY_LOCAL_MACHINE, own.c_str()), 1) << own;
+        std::string own = std::string(entry.key) + "\\Acme Tool";
+        EXPECT_EQ(KeyMayBeDeleted(entry.root, own.c_str()), 1) << own;
     }
 }
 
