@@ -181,6 +181,13 @@ fail_disk_while_asked() {
   touch "$drive_c/e2e/disk-repaired"
 }
 
+# After a complete uninstall on an Explorer desktop: everything of the sample gone, the shared
+# file counted once less, everything else as it was.
+check_uninstalled_explorer() {
+  check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
+  check "kept" kept.txt kept_explorer.txt
+}
+
 shared_question='press:Remove Shared File?:6'
 progress='Remove Programs From Your Computer'
 
@@ -190,8 +197,7 @@ run_case() {
       set_platform Explorer.exe ""
       install_sample explorer
       run_uninstaller "-a -f" "$shared_question"
-      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
-      check "kept" kept.txt kept_explorer.txt
+      check_uninstalled_explorer
       ;;
     nt_explorer_interactive)
       set_platform 'C:\WINDOWS\EXPLORER.EXE' ""
@@ -200,8 +206,7 @@ run_case() {
         "text:$progress:701" "press:$progress:1"
       grep -q '^text: Uninstall successfully completed\.' "$work/drive.out" ||
         fail "final message: $(grep '^text:' "$work/drive.out")"
-      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
-      check "kept" kept.txt kept_explorer.txt
+      check_uninstalled_explorer
       ;;
     nt_progman_auto | win32s_auto)
       if [ "$case_name" = win32s_auto ]; then set_platform progman.exe win31; else set_platform progman.exe ""; fi
@@ -221,8 +226,7 @@ run_case() {
       set_platform progman.exe win95
       install_sample explorer
       run_uninstaller "-a -f" "$shared_question"
-      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
-      check "kept" kept.txt kept_explorer.txt
+      check_uninstalled_explorer
       ;;
     abandoned_then_rerun)
       set_platform Explorer.exe ""
@@ -231,8 +235,7 @@ run_case() {
       run_uninstaller "-f" 'press:Confirm File Deletion:6' 'quit:Remove Shared File?'
       check "restored after the abandoned run" abandoned.txt installed_explorer.txt
       run_uninstaller "-a -f" "$shared_question"
-      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
-      check "kept" kept.txt kept_explorer.txt
+      check_uninstalled_explorer
       ;;
     failed_step_then_rerun)
       set_platform Explorer.exe ""
@@ -277,8 +280,7 @@ run_case() {
       set_platform Explorer.exe ""
       install_sample explorer
       run_uninstaller "-a -f" "$shared_question"
-      check "removed" counted_once.txt removed.txt removed_dirs.txt removed_product.txt removed_explorer.txt
-      check "kept" kept.txt kept_explorer.txt
+      check_uninstalled_explorer
       ;;
     *)
       fail "unknown case"

@@ -346,27 +346,28 @@ bool KeyIsThere(const std::string& name)
 }
 
 // "key|value name" (an empty name is the default value).
-bool ValueOf(const std::string& spec, std::string& data)
+bool ValueOf(const std::string& keyAndName, std::string& data)
 {
-    size_t bar = spec.find('|');
+    size_t bar = keyAndName.find('|');
     HKEY root;
     std::string path;
     DWORD type = 0;
-    if (bar == std::string::npos || !SplitKeyName(spec.substr(0, bar), root, path)) return false;
-    return ReadValue(root, path, spec.substr(bar + 1).c_str(), data, type);
+    if (bar == std::string::npos || !SplitKeyName(keyAndName.substr(0, bar), root, path)) return false;
+    return ReadValue(root, path, keyAndName.substr(bar + 1).c_str(), data, type);
 }
 
-bool FileHasText(const std::string& spec)
+// "file|text": the file holds the text somewhere.
+bool FileHasText(const std::string& fileAndText)
 {
-    size_t bar = spec.find('|');
-    FILE* file = fopen(spec.substr(0, bar).c_str(), "rb");
+    size_t bar = fileAndText.find('|');
+    FILE* file = fopen(fileAndText.substr(0, bar).c_str(), "rb");
     if (!file) return false;
     std::string text;
     char buffer[4096];
     size_t got;
     while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
     fclose(file);
-    return bar != std::string::npos && text.find(spec.substr(bar + 1)) != std::string::npos;
+    return bar != std::string::npos && text.find(fileAndText.substr(bar + 1)) != std::string::npos;
 }
 
 // One expectation: "<verb> <argument>". Verbs: present/absent (file, directory or pattern),
